@@ -1,0 +1,42 @@
+# make run   builds the program and runs it on the shipped example task
+# make test  builds and runs every test (plain build, then under ASan+UBSan)
+# make lib   regenerates lib/ from ../shared/data
+
+JOBS ?= $(shell nproc)
+SHARED ?= ../shared
+EXAMPLE ?= examples/lox_lh2.dat
+
+.PHONY: all build build-san run test test-plain test-san lib clean
+
+all: build
+
+build/CMakeCache.txt:
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: build/CMakeCache.txt
+	cmake --build build -j $(JOBS)
+
+build-san/CMakeCache.txt:
+	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=ON
+
+build-san: build-san/CMakeCache.txt
+	cmake --build build-san -j $(JOBS)
+
+run: build
+	rm -rf run && mkdir -p run && cp -r lib run/lib && cp $(EXAMPLE) run/topliw.dat
+	cd run && ../build/tevalin
+
+test-plain: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+test-san: build-san
+	cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
+
+test: test-plain test-san
+
+lib: build
+	./build/mklib $(SHARED)/data/nasa/thermo.inp $(SHARED)/data/transport/lj_params.tsv lib
+	./build/mkxsec $(SHARED)/data/xsec/momentum_xsec.tsv lib
+
+clean:
+	rm -rf build build-san run

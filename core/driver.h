@@ -1,0 +1,30 @@
+// The calculation cycle: dispatch of operating points and the temperature iteration.
+#pragma once
+
+#include "core/state.h"
+
+namespace tev {
+
+//! The routines the cycle calls. The program fills it with the real routines; tests fill it
+//! with stand-ins to drive the cycle through chosen situations.
+struct Routines {
+    void (*DIRECT)(State&) = nullptr;
+    void (*OTBOR)(State&) = nullptr;
+    void (*INITIA)(State&) = nullptr;
+    void (*FUNC)(State&) = nullptr;
+    void (*EQUILI)(State&) = nullptr;
+    void (*TEPL)(State&) = nullptr;
+    void (*SIGMA)(State&) = nullptr;
+    void (*OUT)(State&) = nullptr;
+    void (*APAGE)(State&) = nullptr;
+};
+
+//! Run-wide defaults set before the task is read.
+void set_defaults(State& S);
+//! What the driver does right after INPUT: TZAM sign and F8, F5, FB, FKP, PKP, R0, E1, E2.
+void after_input(State& S);
+//! The calculation cycle, from the first DIRECT call to the closing APAGE. Returns the
+//! number of points whose temperature iteration or solver did not converge (0 normally).
+int run_cycle(State& S, const Routines& r);
+
+}  // namespace tev

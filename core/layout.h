@@ -1,0 +1,92 @@
+// The layout interpreter: Fortran-style edit descriptors for every fixed-column record.
+//
+// A layout such as "(1X,6(E15.8,2X))" is parsed once into a Layout and applied to values.
+// Items: 'text', nX, Iw, Aw, Fw.d, Ew.d, Dw.d, Gw.d, repeat groups n(...), / and n/.
+// When values remain after the last item, the line ends and the layout resumes at its last
+// top-level group (with that group's repeat count), on output and on input alike.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tev {
+
+//! One value written or read through a layout: a real (F, E, D, G), an integer (I) or a name (A).
+struct Value {
+    enum class Kind { Real, Int, Name };
+    Kind kind = Kind::Real;
+    double r = 0;         //!< the real, for Kind::Real
+    std::int64_t i = 0;   //!< the integer, for Kind::Int
+    std::string s;        //!< the bytes of a name, for Kind::Name
+
+    static Value real(double x) { Value v; v.kind = Kind::Real; v.r = x; return v; }
+    static Value integer(std::int64_t x) { Value v; v.kind = Kind::Int; v.i = x; return v; }
+    static Value name(std::string x) { Value v; v.kind = Kind::Name; v.s = std::move(x); return v; }
+};
+
+struct LayoutItem;
+
+//! A parsed layout. Constructing from malformed text is a programming error (std::logic_error).
+class Layout {
+public:
+    explicit Layout(std::string_view text);
+    ~Layout();
+    Layout(const Layout&);
+    Layout& operator=(const Layout&);
+
+    const std::vector<LayoutItem>& items() const;
+    std::size_t revert_index() const;  //!< index of the last top-level group (resume point)
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+    std::shared_ptr<const std::vector<LayoutItem>> items_;
+    std::size_t revert_ = 0;
+};
+
+//! Lines (without line ends) that writing `values` through `layout` produces.
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values);
+
+//! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".
+std::string format_real(char descriptor, int w, int d, double x);
+//! Writes one integer right-justified in w columns (asterisks when it does not fit).
+std::string format_int(int w, std::int64_t x);
+
+//! Reads fixed-column records from a text stream, line by line, through layouts.
+//! Every read starts on a new line. A line shorter than its layout reads its missing
+//! fields as blanks (zero). A field that is not a number, or the end of the stream before
+//! all values are taken, throws InputError naming the file, the unit and "READ".
+class RecordReader {
+public:
+    RecordReader(std::istream& in, std::string file, int unit);
+
+    //! Reads `count` values through `layout`; `take(k, value)` receives value k (0-based)
+    //! as soon as it is read, so the values taken before a failure are kept by the caller.
+    void read(const Layout& layout, std::size_t count,
+              const std::function<void(std::size_t, const Value&)>& take);
+    //! Convenience: reads `count` reals.
+    std::vector<double> read_reals(const Layout& layout, std::size_t count);
+    //! Goes back to the beginning of the stream.
+    void rewind();
+    const std::string& file() const { return file_; }
+    int unit() const { return unit_; }
+    long line_number() const { return line_no_; }
+
+private:
+    bool next_line(std::string& line);
+    std::istream& in_;
+    std::string file_;
+    int unit_;
+    long line_no_ = 0;
+};
+
+//! Parses one numeric input field as Fortran reads it: blanks around the digits ignored,
+//! an all-blank field is 0, 'D' or 'd' exponents accepted. Returns false when not a number.
+bool parse_real_field(std::string_view field, double& out);
+
+}  // namespace tev

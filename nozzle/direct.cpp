@@ -1,0 +1,8 @@
+// Stand-in until the routines of this file are built.
+#include "nozzle/nozzle.h"
+
+namespace tev {
+
+void DIRECT(State&) {}
+
+}  // namespace tev

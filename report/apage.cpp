@@ -1,0 +1,8 @@
+// Stand-in until the routines of this file are built.
+#include "report/report.h"
+
+namespace tev {
+
+void APAGE(State&) {}
+
+}  // namespace tev

@@ -1,0 +1,34 @@
+// The one output sink: console first, then the result file.
+#include "report/sink.h"
+
+#include "core/layout.h"
+
+namespace tev {
+
+void Sink::line(std::string_view text)
+{
+    if (console_) *console_ << text << '\n';
+    if (file_) *file_ << text << '\n';
+    if (record) recorded.emplace_back(text);
+}
+
+void Sink::write(const Layout& layout, const std::vector<Value>& values)
+{
+    const auto lines = write_layout(layout, values);
+    if (console_)
+        for (const auto& l : lines) *console_ << l << '\n';
+    if (file_)
+        for (const auto& l : lines) *file_ << l << '\n';
+    if (record)
+        for (const auto& l : lines) recorded.push_back(l);
+}
+
+void Sink::write(const Layout& layout) { write(layout, {}); }
+
+void Sink::flush()
+{
+    if (console_) console_->flush();
+    if (file_) file_->flush();
+}
+
+}  // namespace tev

@@ -1,0 +1,38 @@
+// The one output sink: every report line goes to the console first, then to the result file.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tev {
+
+class Layout;
+struct Value;
+
+//! Writes report lines to the console, then identically to the result file.
+class Sink {
+public:
+    //! `console` and `file` may be the same kind of stream; either may be null (tests).
+    Sink(std::ostream* console, std::ostream* file) : console_(console), file_(file) {}
+
+    //! Writes one line (a line end is added) to the console, then to the result file.
+    void line(std::string_view text);
+    //! Writes the lines that `layout` makes of `values`, each first to the console, then to
+    //! the file (the whole record to the console first, then the whole record to the file).
+    void write(const Layout& layout, const std::vector<Value>& values);
+    //! Writes a layout that holds only text.
+    void write(const Layout& layout);
+    void flush();
+
+    //! Every line written, when recording is on (tests).
+    std::vector<std::string> recorded;
+    bool record = false;
+
+private:
+    std::ostream* console_;
+    std::ostream* file_;
+};
+
+}  // namespace tev

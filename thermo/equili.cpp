@@ -1,0 +1,8 @@
+// Stand-in until the routines of this file are built.
+#include "thermo/thermo.h"
+
+namespace tev {
+
+void EQUILI(State&) {}
+
+}  // namespace tev
