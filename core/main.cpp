@@ -54,6 +54,7 @@ int main()
         load_library(S, "lib");
         set_defaults(S);
         INPUT(S);
+        check_task(S);
         after_input(S);
 
         Routines r;

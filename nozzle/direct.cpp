@@ -4,5 +4,6 @@
 namespace tev {
 
 void DIRECT(State&) {}
+void check_task(State&) {}
 
 }  // namespace tev
