@@ -1,8 +1,444 @@
-// Stand-in until the calculation cycle is built.
+// The calculation cycle: run-wide defaults, the settings made after the task is read, and the
+// one control loop of the program, which walks the operating points and closes the energy or
+// entropy balance of each point by iterating its temperature.
+//
+// How the cycle runs
+// ------------------
+// The cycle is a small state machine; each step below is one value of `Step` and one helper.
+//
+//   Dispatch     U = 0 (a selection was just made): U becomes 2 and the point starts;
+//                otherwise DIRECT is asked for the next point.
+//   Advance      DIRECT chooses the next point. When it raises FOT (the element set changed)
+//                or has no point left (U = 1), go to End or reselect.
+//   End/reselect no point left: APAGE closes the last page and the run ends. A new element
+//                set: U = 0, OTBOR selects the species, back to Dispatch (so FUNC runs before
+//                the first solution with the new selection).
+//   Point start  INITIA when DIRECT asked for a fresh start (FPP); W2 = 0; FUNC when the point
+//                starts from a new temperature (U = 2); then the first equilibrium.
+//   Equilibrium  EQUILI at T and PP. The pressure-perturbed second pass, grid points (FIS) and
+//                points of fixed temperature (T1 = T2) go straight to Finish; all others to
+//                Balance.
+//   Balance      one step of the temperature iteration on the balanced quantity W: the
+//                products' enthalpy (chamber; internal energy with constant volume) against
+//                the propellant's, or their entropy (nozzle) against the chamber's. A heat of
+//                phase change that covers the remaining imbalance closes the balance at the
+//                current T. Otherwise a Newton step, biased by 0.001 K towards the root, cut
+//                to 12 % of T, narrows the bracket [T1, T2]; when the step would leave the
+//                bracket it is replaced by half the bracket (bisection), and a bracket below
+//                100 K raises SPRING so that FUNC may pin T on a phase boundary. A step above
+//                0.3 K is taken; otherwise the point has converged.
+//   Freezing     a nozzle point below the freezing temperature TZAM: the solver is asked to
+//                search the pressure at which the flow reaches TZAM (P1, P2, FPZ).
+//   Interpolation  a converged point inside a jump of W(T) takes the linear blend of the
+//                current composition and the one stored at W2 that meets the target.
+//   Recompute    FUNC at the new T, then the next equilibrium.
+//   Finish       speed of sound and heat-capacity ratio (with a second solution at 1.005 p
+//                when the equilibrium and frozen heat capacities differ), TEPL, SIGMA with
+//                ions, OUT. With ions and FM every point after the first is computed twice,
+//                with negative ions switched off (F5) and then on.
+//
+// Every loop is bounded: a point gets at most `CycleLimits::temperature_steps` temperature
+// steps, the run at most `CycleLimits::points` calls of DIRECT. A point whose iteration hit
+// its bound, or whose solver hit one of its own (S.st.equili_unconverged), is finished with
+// what it has, reported by OUT as usual, and named in one extra report line.
 #include "core/driver.h"
 
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/constants.h"
+#include "core/layout.h"
+#include "report/sink.h"
+
 namespace tev {
-void set_defaults(State&) {}
-void after_input(State&) {}
-int run_cycle(State&, const Routines&) { return 0; }
+
+namespace {
+
+//! Bias of the temperature towards the root before each Newton step [K] (0.001 as a float).
+constexpr double kTempBias = 0.0010000000474974513;
+static_assert(kTempBias == double(0.001f));
+//! Largest temperature step as a fraction of T [-] (0.12 as a float).
+constexpr double kStepMax = 0.11999999731779099;
+static_assert(kStepMax == double(0.12f));
+//! Room a Newton step must leave inside the bracket, else the bracket is halved [K] (0.1 as a
+//! float).
+constexpr double kBracketMargin = 0.10000000149011612;
+static_assert(kBracketMargin == double(0.1f));
+//! Bracket width below which a phase boundary may be pinned and compositions blended [K].
+constexpr double kSpringWidth = 100.0;
+//! Share of the bracket taken by a bisection step [-].
+constexpr double kHalf = 0.5;
+//! Temperature step below which the iteration has converged [K] (0.3 as a float).
+constexpr double kTempTol = 0.30000001192092896;
+static_assert(kTempTol == double(0.3f));
+//! Factor on the pressure that opens the freezing-point pressure search [-].
+constexpr double kFreezePressureFactor = 2.0;
+//! Slope that turns the molar mass shift of the 1.005 p solution into the effective molar
+//! mass of the sound speed: 1/0.005, the relative pressure perturbation [-].
+constexpr double kMolarMassSlope = 200.0;
+
+//! The line naming a point that did not converge: cause, T [K], p [MPa], IA, IPK, IPA.
+constexpr const char* kNotConvergedLayout =
+    "(' *** NOT CONVERGED (',A11,'): T=',F9.2,' K, P=',E12.5,' MPa (RATIO',I3,"
+    "', CHAMBER PRESSURE',I3,', SECTION',I3,')')";
+//! The line that ends a run whose DIRECT calls reached their bound.
+constexpr const char* kRunStoppedLayout =
+    "(' *** CALCULATION STOPPED AFTER',I10,' OPERATING POINTS: THE TASK DID NOT END')";
+
+//! Sign as the balance uses it: +1 for x >= 0 (zero included), -1 below.
+double sgn(double x) { return x >= 0 ? 1.0 : -1.0; }
+
+//! The steps of the cycle (see the file comment).
+enum class Step {
+    Dispatch,
+    Advance,
+    EndOrReselect,
+    PointStart,
+    Equilibrium,
+    Balance,
+    FreezingRestart,
+    Interpolation,
+    Recompute,
+    Finish,
+    Stop,
+};
+
+//! One run of the cycle: the state, the routines, the bounds and the current point's record.
+struct Cycle {
+    State& S;
+    const Routines& r;
+    const CycleLimits& limits;
+    int steps = 0;             //!< temperature steps of the current point
+    bool equili_failed = false; //!< an EQUILI call of the current point hit one of its bounds
+
+    void call(void (*routine)(State&)) const
+    {
+        if (routine) routine(S);
+    }
+};
+
+// Dispatch: a transient U = 0 left by a new selection starts the point from a new temperature.
+Step dispatch(Cycle& c)
+{
+    auto& pt = c.S.pt;
+    if (pt.U != 0) return Step::Advance;
+    pt.U = 2;
+    return Step::PointStart;
+}
+
+// Advance: DIRECT chooses the next point; a changed element set or the end of the task is
+// handled by End or reselect.
+Step advance(Cycle& c, long& advances)
+{
+    auto& pt = c.S.pt;
+    if (advances >= c.limits.points) {
+        // DIRECT has not ended the task within the bound: close the page and say so.
+        if (c.S.io.out)
+            c.S.io.out->write(Layout(kRunStoppedLayout), {Value::integer(advances)});
+        ++c.S.st.point_failures;
+        c.call(c.r.APAGE);
+        return Step::Stop;
+    }
+    ++advances;
+    c.call(c.r.DIRECT);
+    if (pt.FOT || pt.U == 1) return Step::EndOrReselect;
+    return Step::PointStart;
+}
+
+// End or reselect: without FOT the task is done; with it the species are selected again.
+Step end_or_reselect(Cycle& c)
+{
+    auto& pt = c.S.pt;
+    if (!pt.FOT) {
+        c.call(c.r.APAGE);
+        return Step::Stop;
+    }
+    pt.U = 0;
+    c.call(c.r.OTBOR);
+    return Step::Dispatch;
+}
+
+// Point start: fresh start when asked, no interpolation partner yet, species functions when
+// the point starts from a new temperature.
+Step point_start(Cycle& c)
+{
+    auto& S = c.S;
+    c.steps = 0;
+    c.equili_failed = false;
+    S.st.titer_unconverged = false;
+    if (S.eq.FPP) c.call(c.r.INITIA);
+    S.pt.W2 = 0;
+    if (S.pt.U == 2) c.call(c.r.FUNC);
+    S.eq.FW = false;
+    return Step::Equilibrium;
+}
+
+// Equilibrium: one solution at T and PP, then on to the balance unless the temperature is
+// given (grid points, fixed-temperature points) or this was the second sound-speed pass.
+Step equilibrium(Cycle& c)
+{
+    auto& S = c.S;
+    c.call(c.r.EQUILI);
+    if (S.st.equili_unconverged) {
+        c.equili_failed = true;
+        ++S.st.equili_failures;
+    }
+    if (S.eq.FW) return Step::Finish;
+    if (S.task.FIS) return Step::Finish;
+    if (S.pt.T1 == S.pt.T2) {
+        S.eq.FZC = false;
+        return Step::Finish;
+    }
+    return Step::Balance;
+}
+
+// Balance: one step of the temperature iteration (see the file comment).
+Step balance(Cycle& c)
+{
+    auto& S = c.S;
+    auto& pt = S.pt;
+    auto& eq = S.eq;
+    auto& sp = S.sp;
+
+    if (c.steps >= c.limits.temperature_steps) {
+        // The bound is reached: the point keeps the last solution, consistent with its T.
+        S.st.titer_unconverged = true;
+        return Step::Finish;
+    }
+
+    // Sections given by temperature need no balance; a held composition is solved again.
+    if (!pt.KAMEPA && !pt.FKP && S.task.FT) {
+        if (pt.P1 != 0) return Step::Finish;
+        if (eq.FZC) return Step::Recompute;
+        return Step::Finish;
+    }
+
+    // The balanced quantity W and its temperature derivative C.
+    if (pt.KAMEPA) {
+        // Constant volume: the balance is on internal energy, h - R T / M.
+        if (S.task.FV) eq.IS = eq.IS - kCal * eq.R0 * pt.T / eq.MS;
+        pt.W = eq.IS;
+        sp.C = eq.CPR;
+    } else {
+        sp.C = eq.CPR / pt.T;
+        pt.W = eq.SS;
+    }
+
+    // A condensed species sitting at its transition temperature: when its heat of phase
+    // change covers the imbalance, convert the fraction R of it and close the balance here.
+    if (eq.E != 0) {
+        eq.Q = eq.E;
+        if (!pt.KAMEPA) eq.E = eq.E / pt.T;
+        const double d = pt.W - pt.H;
+        if (d * eq.E > 0 && std::fabs(d) <= std::fabs(eq.E)) {
+            sp.R = d / eq.E;
+            eq.IS = eq.IS - sp.R * eq.Q;
+            eq.SS = eq.SS - (sp.R / pt.T) * eq.Q;
+            return Step::Finish;
+        }
+    }
+
+    // Newton step. The bias moves T first; DT still comes from the W of the unbiased T.
+    pt.T = pt.T - kTempBias * sgn(pt.W - pt.H);
+    pt.DT = (pt.W - pt.H) / sp.C;
+    if (std::fabs(pt.DT) > kStepMax * pt.T) pt.DT = sgn(pt.DT) * pt.T * kStepMax;
+
+    // The root lies below T when the step goes down (W above target), above it otherwise.
+    if (pt.DT > 0)
+        pt.T2 = pt.T;
+    else
+        pt.T1 = pt.T;
+
+    if (!pt.KAMEPA && !eq.FZC && S.task.TZAM > pt.T2) return Step::FreezingRestart;
+
+    // A step that would leave the bracket is replaced by half the bracket.
+    if ((pt.T2 - std::fabs(pt.DT)) - pt.T1 < kBracketMargin) {
+        const double g = pt.T2 - pt.T1;
+        if (g < kSpringWidth) sp.SPRING = true;
+        pt.DT = sgn(pt.DT) * g * kHalf;
+    }
+
+    if (std::fabs(pt.DT) > kTempTol) {
+        pt.T = pt.T - pt.DT;
+        eq.FB = true;
+        // Keep the composition on one side of the root as the partner of an interpolation.
+        if (pt.W * pt.DT < 0) {
+            pt.W2 = pt.W;
+            for (long i = 1; i <= S.sp.N; ++i) eq.XR(i) = eq.PR(i);
+        }
+        if (eq.FPP) c.call(c.r.INITIA);
+        return Step::Recompute;
+    }
+
+    // Converged.
+    if (!pt.KAMEPA && S.task.TZAM > pt.T && !eq.FZC) return Step::FreezingRestart;
+    if (sp.SPRING && std::fabs(pt.W2) > 0) return Step::Interpolation;
+    return Step::Finish;
+}
+
+// Freezing restart: below TZAM the flow is frozen at the point where it reaches TZAM; the
+// solver searches that pressure, starting from the bracket [PP, 2 PP].
+Step freezing_restart(Cycle& c)
+{
+    auto& pt = c.S.pt;
+    pt.P1 = pt.PP;
+    pt.PP = kFreezePressureFactor * pt.PP;
+    pt.P2 = 0;
+    c.S.eq.FPZ = true;
+    pt.T = c.S.task.TZAM;
+    pt.T2 = c.S.task.TZAM;
+    pt.T1 = 0;
+    return Step::Recompute;
+}
+
+// Interpolation: W(T) jumps inside the collapsed bracket; the blend of the current
+// composition and the stored one that meets H is held as the converged composition.
+Step interpolation(Cycle& c)
+{
+    auto& S = c.S;
+    auto& eq = S.eq;
+    eq.FZC = true;
+    eq.F1 = false;
+    eq.E = (S.pt.W - S.pt.H) / (S.pt.W - S.pt.W2);
+    for (long i = 1; i <= S.sp.N; ++i) eq.P(i) = eq.PR(i) * (1 - eq.E) + eq.XR(i) * eq.E;
+    return Step::Recompute;
+}
+
+// Recompute: species functions at the new temperature, then the next equilibrium.
+Step recompute(Cycle& c)
+{
+    ++c.steps;
+    c.call(c.r.FUNC);
+    c.S.eq.FW = false;
+    return Step::Equilibrium;
+}
+
+// Names the point in the report when its iteration or its solver gave up.
+void report_unconverged(Cycle& c)
+{
+    auto& S = c.S;
+    const bool titer = S.st.titer_unconverged;
+    if (!titer && !c.equili_failed) return;
+    ++S.st.point_failures;
+    if (!S.io.out) return;
+    const char* cause = !c.equili_failed ? "TEMPERATURE" : titer ? "TEMP.+EQUIL" : "EQUILIBRIUM";
+    static const Layout layout(kNotConvergedLayout);
+    S.io.out->write(layout,
+                    {Value::name(cause), Value::real(S.pt.T), Value::real(S.pt.PP * kMPaPerAtm),
+                     Value::integer(S.pt.IA), Value::integer(S.pt.IPK), Value::integer(S.pt.IPA)});
+}
+
+// Finish: speed of sound of the converged point, its properties and its report.
+Step finish(Cycle& c)
+{
+    auto& S = c.S;
+    auto& eq = S.eq;
+    auto& pt = S.pt;
+    if (eq.CPR == eq.CPZ) {
+        // Composition fixed: cv = cp - R/M.
+        eq.CV = eq.CPR - kCal * eq.R0 / eq.MS;
+        pt.K5 = eq.CPR / eq.CV;
+        pt.WA = std::sqrt(pt.K5 / eq.MS * pt.T * kRgas);
+    } else if (!eq.FW) {
+        // The composition shifts with pressure: solve again at 1.005 p for dln M/dln p.
+        pt.WA = eq.MS;
+        eq.FW = true;
+        return Step::Equilibrium;
+    } else {
+        const double m1 = pt.WA;
+        const double m2 = eq.MS;
+        eq.MS = m1;
+        eq.E = m1;
+        const double meff = m1 * (1 + kMolarMassSlope * (m2 - m1) / m1);
+        eq.CV = eq.CPR - kCal * eq.R0 * (eq.CV * eq.CV) / meff;
+        pt.K5 = eq.CPR / eq.CV;
+        pt.WA = std::sqrt(pt.K5 / meff * pt.T * kRgas);
+    }
+
+    c.call(c.r.TEPL);
+    if (eq.MC(98) != 0) c.call(c.r.SIGMA);
+    c.call(c.r.OUT);
+    report_unconverged(c);
+
+    // With ions the point is computed again with negative ions on after a pass without them.
+    if (eq.MC(98) > 0) {
+        eq.F5 = !eq.F5;
+        if (!eq.F5 && S.task.FM) return Step::PointStart;
+    }
+    return Step::Advance;
+}
+
+}  // namespace
+
+// Run-wide defaults: the first element set (2 elements, 3 species, 1 gas), DIRECT called
+// first (U = 3), an empty page table, the sizes of the species library, no listed species,
+// sections given by pressure, constant-pressure combustion, no point yet.
+void set_defaults(State& S)
+{
+    S.sp.M = 2;
+    S.sp.N = 3;
+    S.sp.NG = 1;
+    S.pt.U = 3;
+    S.rep.CT = 1;
+    S.rep.AP = 0;
+    S.rep.CC = 0;
+    S.sp.NQ.fill(0);
+    S.sp.NN = 10284;
+    S.sp.NNK = 3070;
+    S.task.HAC.fill(0);
+    S.task.FE = false;
+    S.task.FFF = false;
+    S.task.FT = false;
+    S.task.FV = false;
+    S.rep.ST.fill(0.0);
+    S.pt.IPA = 0;
+    S.pt.IPK = 0;
+    S.pt.IA = 0;
+}
+
+// After the task is read: a negative freezing temperature means "never freeze" and selects
+// the last temperature interval of the condensed species (F8); F5 from the electron content
+// (still zero here, so the first point runs with negative ions on); the solver's tolerances.
+void after_input(State& S)
+{
+    if (S.task.TZAM < 0) {
+        S.task.TZAM = 0;
+        S.task.F8 = true;
+    } else {
+        S.task.F8 = false;
+    }
+    S.eq.F5 = S.eq.MC(98) > 0;
+    S.eq.FB = false;
+    S.pt.FKP = false;
+    S.pt.PKP = 0;
+    S.eq.R0 = kR0;
+    S.eq.E1 = kE1;
+    S.eq.E2 = kE2;
+}
+
+// The cycle (see the file comment). Ends when DIRECT has no point left, after APAGE.
+int run_cycle(State& S, const Routines& r, const CycleLimits& limits)
+{
+    Cycle c{S, r, limits};
+    long advances = 0;
+    Step step = Step::Dispatch;
+    while (step != Step::Stop) {
+        switch (step) {
+        case Step::Dispatch: step = dispatch(c); break;
+        case Step::Advance: step = advance(c, advances); break;
+        case Step::EndOrReselect: step = end_or_reselect(c); break;
+        case Step::PointStart: step = point_start(c); break;
+        case Step::Equilibrium: step = equilibrium(c); break;
+        case Step::Balance: step = balance(c); break;
+        case Step::FreezingRestart: step = freezing_restart(c); break;
+        case Step::Interpolation: step = interpolation(c); break;
+        case Step::Recompute: step = recompute(c); break;
+        case Step::Finish: step = finish(c); break;
+        case Step::Stop: break;
+        }
+    }
+    return S.st.point_failures;
+}
+
 }  // namespace tev
