@@ -1,21 +1,639 @@
-// Stand-in until the layout interpreter is built.
+// The layout interpreter: parses Fortran-style edit descriptors and applies them to values.
 #include "core/layout.h"
 
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+#include <system_error>
+
+#include "core/errors.h"
+
 namespace tev {
-struct LayoutItem {};
-Layout::Layout(std::string_view text) : text_(text), items_(std::make_shared<std::vector<LayoutItem>>()) {}
+
+//! One item of a parsed layout; a group holds its items and repeat count.
+struct LayoutItem {
+    enum class Op { Text, Skip, Slash, Int, Name, Real, Group };
+    Op op = Op::Text;
+    char desc = 0;                   //!< 'I', 'A', 'F', 'E', 'D', 'G' for value items
+    int w = 0;                       //!< field width (Skip: columns; Name: 0 = the name's length)
+    int d = 0;                       //!< digits after the point (F), significant digits (E, D, G)
+    int repeat = 1;                  //!< repeat count of the item or group
+    std::string text;                //!< the characters of a text item
+    std::vector<LayoutItem> items;   //!< items of a group
+};
+
+//! One step of applying a layout: an item with its repeat count expanded.
+struct LayoutAtom {
+    LayoutItem::Op op = LayoutItem::Op::Text;
+    char desc = 0;
+    int w = 0;
+    int d = 0;
+    std::string text;
+};
+
+namespace {
+
+using Op = LayoutItem::Op;
+
+bool is_value(Op op) { return op == Op::Int || op == Op::Name || op == Op::Real; }
+
+[[noreturn]] void bad_layout(std::string_view text, std::size_t pos, const std::string& why)
+{
+    throw std::logic_error("layout \"" + std::string(text) + "\" at column " +
+                           std::to_string(pos + 1) + ": " + why);
+}
+
+//! Recursive-descent parser of the layout notation.
+class Parser {
+public:
+    explicit Parser(std::string_view t) : t_(t) {}
+
+    std::vector<LayoutItem> parse()
+    {
+        skip_blanks();
+        std::vector<LayoutItem> items;
+        if (wraps_whole()) {
+            ++p_;
+            items = list(true);
+        } else {
+            items = list(false);
+        }
+        skip_blanks();
+        if (p_ != t_.size()) bad_layout(t_, p_, "unexpected character");
+        return items;
+    }
+
+private:
+    // True when the text is one parenthesised list: "(...)" whose ')' is the last character.
+    bool wraps_whole() const
+    {
+        if (p_ >= t_.size() || t_[p_] != '(') return false;
+        int depth = 0;
+        bool quoted = false;
+        std::size_t last = t_.find_last_not_of(" \t");
+        for (std::size_t k = p_; k < t_.size(); ++k) {
+            const char c = t_[k];
+            if (c == '\'') quoted = !quoted;
+            if (quoted) continue;
+            if (c == '(') ++depth;
+            if (c == ')' && --depth == 0) return k == last;
+        }
+        return false;
+    }
+
+    void skip_blanks()
+    {
+        while (p_ < t_.size() && (t_[p_] == ' ' || t_[p_] == '\t')) ++p_;
+    }
+
+    int number()
+    {
+        int n = 0;
+        const std::size_t start = p_;
+        while (p_ < t_.size() && t_[p_] >= '0' && t_[p_] <= '9') {
+            n = n * 10 + (t_[p_] - '0');
+            if (n > 1000000) bad_layout(t_, start, "number too large");
+            ++p_;
+        }
+        if (p_ == start) bad_layout(t_, p_, "number expected");
+        return n;
+    }
+
+    bool digit_next() const { return p_ < t_.size() && t_[p_] >= '0' && t_[p_] <= '9'; }
+
+    // Items up to the closing ')' (when `closed`) or the end of the text.
+    std::vector<LayoutItem> list(bool closed)
+    {
+        std::vector<LayoutItem> items;
+        for (;;) {
+            skip_blanks();
+            if (p_ == t_.size()) {
+                if (closed) bad_layout(t_, p_, "missing ')'");
+                return items;
+            }
+            const char c = t_[p_];
+            if (c == ')') {
+                if (!closed) bad_layout(t_, p_, "unbalanced ')'");
+                ++p_;
+                return items;
+            }
+            if (c == ',') {
+                ++p_;
+                continue;
+            }
+            items.push_back(item());
+        }
+    }
+
+    LayoutItem item()
+    {
+        LayoutItem it;
+        const std::size_t start = p_;
+        int repeat = 1;
+        bool counted = false;
+        if (digit_next()) {
+            repeat = number();
+            counted = true;
+            skip_blanks();
+        }
+        if (p_ == t_.size()) bad_layout(t_, p_, "item expected");
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(t_[p_])));
+        if (counted && repeat == 0) bad_layout(t_, start, "zero repeat count");
+        if (c == '(') {
+            ++p_;
+            it.op = Op::Group;
+            it.repeat = repeat;
+            it.items = list(true);
+            return it;
+        }
+        if (c == '/') {
+            ++p_;
+            it.op = Op::Slash;
+            it.repeat = repeat;
+            return it;
+        }
+        if (c == '\'') {
+            if (counted) bad_layout(t_, start, "repeat count before text");
+            ++p_;
+            it.op = Op::Text;
+            for (;;) {
+                if (p_ == t_.size()) bad_layout(t_, start, "unterminated text");
+                if (t_[p_] == '\'') {
+                    if (p_ + 1 < t_.size() && t_[p_ + 1] == '\'') {
+                        it.text += '\'';
+                        p_ += 2;
+                        continue;
+                    }
+                    ++p_;
+                    return it;
+                }
+                it.text += t_[p_++];
+            }
+        }
+        ++p_;
+        switch (c) {
+        case 'X':
+            it.op = Op::Skip;
+            it.w = repeat;
+            return it;
+        case 'I':
+            it.op = Op::Int;
+            it.desc = 'I';
+            it.w = number();
+            break;
+        case 'A':
+            it.op = Op::Name;
+            it.desc = 'A';
+            if (digit_next()) it.w = number();
+            break;
+        case 'F':
+        case 'E':
+        case 'D':
+        case 'G':
+            it.op = Op::Real;
+            it.desc = c;
+            it.w = number();
+            if (p_ == t_.size() || t_[p_] != '.') bad_layout(t_, p_, "'.' expected");
+            ++p_;
+            it.d = number();
+            if (c != 'F' && it.d == 0) bad_layout(t_, start, "no significant digits");
+            break;
+        default:
+            bad_layout(t_, start, "unknown item");
+        }
+        if (it.w == 0 && it.op != Op::Name) bad_layout(t_, start, "zero field width");
+        it.repeat = repeat;
+        return it;
+    }
+
+    std::string_view t_;
+    std::size_t p_ = 0;
+};
+
+void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
+{
+    for (int r = 0; r < it.repeat; ++r) {
+        if (it.op == Op::Group) {
+            for (const auto& sub : it.items) expand(sub, out);
+        } else {
+            out.push_back(LayoutAtom{it.op, it.desc, it.w, it.d, it.text});
+        }
+    }
+}
+
+std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
+
+std::string right_justify(const std::string& s, int w)
+{
+    if (static_cast<int>(s.size()) > w) return asterisks(w);
+    return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
+}
+
+// Infinity and not-a-number, written as words where they fit.
+std::string non_finite(int w, double x)
+{
+    if (std::isnan(x)) return right_justify("NaN", w);
+    const std::string sign = x < 0 ? "-" : "";
+    if (static_cast<int>(sign.size()) + 8 <= w) return right_justify(sign + "Infinity", w);
+    return right_justify(sign + "Inf", w);
+}
+
+//! The d significant digits of |x|, correctly rounded, and the decimal exponent e of the
+//! rounded value (first digit at 10^e). Zero gives d zeros and exponent 0.
+void significant_digits(double x, int d, std::string& digits, int& e)
+{
+    if (x == 0) {
+        digits.assign(static_cast<std::size_t>(d), '0');
+        e = 0;
+        return;
+    }
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific,
+                                   d - 1);
+    const std::string s(buf, res.ptr);
+    const std::size_t epos = s.find('e');
+    digits.clear();
+    for (std::size_t k = 0; k < epos; ++k)
+        if (s[k] != '.') digits += s[k];
+    e = std::atoi(s.c_str() + epos + 1);
+}
+
+bool all_zero_digits(const std::string& s)
+{
+    for (char c : s)
+        if (c >= '1' && c <= '9') return false;
+    return true;
+}
+
+// Fixed point with d decimals; the leading "0." is always written.
+std::string format_fixed(int w, int d, double x)
+{
+    char buf[400];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d);
+    if (res.ec != std::errc()) return asterisks(w);
+    std::string s(buf, res.ptr);
+    if (s[0] == '-' && all_zero_digits(s)) s.erase(0, 1);
+    return right_justify(s, w);
+}
+
+// Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
+std::string format_exponent(char letter, int w, int d, double x)
+{
+    std::string digits;
+    int e = 0;
+    significant_digits(x, d, digits, e);
+    const int exp10 = x == 0 ? 0 : e + 1;
+    const int mag = std::abs(exp10);
+    std::string ex;
+    if (mag <= 99) {
+        ex += letter;
+        ex += exp10 < 0 ? '-' : '+';
+        ex += static_cast<char>('0' + mag / 10);
+        ex += static_cast<char>('0' + mag % 10);
+    } else {
+        ex += exp10 < 0 ? '-' : '+';
+        ex += std::to_string(mag);
+    }
+    std::string s = (x < 0 && !all_zero_digits(digits)) ? "-0." : "0.";
+    s += digits + ex;
+    return right_justify(s, w);
+}
+
+// Gw.d: fixed form with d significant digits in w-4 columns plus 4 blanks when
+// 0.1 <= |x| < 10^d; the decimals follow from the value rounded to d digits.
+std::string format_general(int w, int d, double x)
+{
+    const double ax = std::fabs(x);
+    if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return format_exponent('E', w, d, x);
+    std::string digits;
+    int e = 0;
+    significant_digits(x, d, digits, e);
+    const int k = e + 1;  // digits before the point of the rounded value
+    std::string s = x < 0 ? "-" : "";
+    if (k <= 0) {
+        s += "0." + digits;
+    } else if (k >= d) {
+        s += digits + std::string(static_cast<std::size_t>(k - d), '0') + ".";
+    } else {
+        s += digits.substr(0, static_cast<std::size_t>(k)) + "." +
+             digits.substr(static_cast<std::size_t>(k));
+    }
+    const int fw = w - 4;
+    if (fw <= 0) return asterisks(w);
+    const std::string f = right_justify(s, fw);
+    if (f[0] == '*') return asterisks(w);
+    return f + "    ";
+}
+
+std::string format_value(const LayoutAtom& a, const Value& v, const Layout& layout)
+{
+    if (a.op == Op::Name) {
+        if (v.kind != Value::Kind::Name)
+            throw std::logic_error("layout \"" + layout.text() + "\": A item given a number");
+        if (a.w == 0) return v.s;
+        const auto w = static_cast<std::size_t>(a.w);
+        if (v.s.size() >= w) return v.s.substr(0, w);
+        return std::string(w - v.s.size(), ' ') + v.s;
+    }
+    if (v.kind == Value::Kind::Name)
+        throw std::logic_error("layout \"" + layout.text() + "\": numeric item given a name");
+    if (a.op == Op::Int) {
+        if (v.kind == Value::Kind::Int) return format_int(a.w, v.i);
+        if (!std::isfinite(v.r) || std::fabs(v.r) >= 9.2e18) return asterisks(a.w);
+        return format_int(a.w, static_cast<std::int64_t>(v.r));  // truncates toward zero
+    }
+    const double x = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
+    return format_real(a.desc, a.w, a.d, x);
+}
+
+bool has_value_atom(const std::vector<LayoutAtom>& atoms, std::size_t from)
+{
+    for (std::size_t k = from; k < atoms.size(); ++k)
+        if (is_value(atoms[k].op)) return true;
+    return false;
+}
+
+}  // namespace
+
+Layout::Layout(std::string_view text) : text_(text)
+{
+    auto items = std::make_shared<std::vector<LayoutItem>>(Parser(text).parse());
+    auto atoms = std::make_shared<std::vector<LayoutAtom>>();
+    revert_ = 0;
+    for (std::size_t k = 0; k < items->size(); ++k) {
+        if ((*items)[k].op == Op::Group) {
+            revert_ = k;
+            atom_revert_ = atoms->size();
+        }
+        expand((*items)[k], *atoms);
+    }
+    items_ = std::move(items);
+    atoms_ = std::move(atoms);
+}
+
 Layout::~Layout() = default;
 Layout::Layout(const Layout&) = default;
 Layout& Layout::operator=(const Layout&) = default;
 const std::vector<LayoutItem>& Layout::items() const { return *items_; }
 std::size_t Layout::revert_index() const { return revert_; }
-std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&) { return {}; }
-std::string format_real(char, int, int, double) { return {}; }
-std::string format_int(int, std::int64_t) { return {}; }
-RecordReader::RecordReader(std::istream& in, std::string file, int unit) : in_(in), file_(std::move(file)), unit_(unit) {}
-void RecordReader::read(const Layout&, std::size_t, const std::function<void(std::size_t, const Value&)>&) {}
-std::vector<double> RecordReader::read_reals(const Layout&, std::size_t) { return {}; }
-void RecordReader::rewind() {}
-bool RecordReader::next_line(std::string&) { return false; }
-bool parse_real_field(std::string_view, double&) { return false; }
+
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values)
+{
+    const auto& atoms = *layout.atoms_;
+    if (!values.empty() && !has_value_atom(atoms, 0))
+        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
+    if (!values.empty() && !has_value_atom(atoms, layout.atom_revert_))
+        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+
+    std::vector<std::string> lines;
+    std::string line;
+    std::size_t pending = 0;  // blanks of nX not yet written
+    std::size_t next = 0;     // next value to write
+    auto put = [&](const std::string& s) {
+        line.append(pending, ' ');
+        pending = 0;
+        line += s;
+    };
+    std::size_t k = 0;
+    for (;;) {
+        if (k == atoms.size()) {
+            if (next == values.size()) break;
+            lines.push_back(std::move(line));
+            line.clear();
+            pending = 0;
+            k = layout.atom_revert_;
+            continue;
+        }
+        const LayoutAtom& a = atoms[k];
+        switch (a.op) {
+        case Op::Text:
+            put(a.text);
+            break;
+        case Op::Skip:
+            pending += static_cast<std::size_t>(a.w);
+            break;
+        case Op::Slash:
+            line.append(pending, ' ');
+            pending = 0;
+            lines.push_back(std::move(line));
+            line.clear();
+            break;
+        default:
+            if (next == values.size()) {
+                lines.push_back(std::move(line));
+                return lines;
+            }
+            put(format_value(a, values[next++], layout));
+            break;
+        }
+        ++k;
+    }
+    lines.push_back(std::move(line));
+    return lines;
+}
+
+std::string format_real(char descriptor, int w, int d, double x)
+{
+    if (!std::isfinite(x)) return non_finite(w, x);
+    switch (descriptor) {
+    case 'F':
+    case 'f':
+        return format_fixed(w, d, x);
+    case 'E':
+    case 'e':
+        return format_exponent('E', w, d, x);
+    case 'D':
+    case 'd':
+        return format_exponent('D', w, d, x);
+    case 'G':
+    case 'g':
+        return format_general(w, d, x);
+    default:
+        throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
+    }
+}
+
+std::string format_int(int w, std::int64_t x) { return right_justify(std::to_string(x), w); }
+
+// ---------------------------------------------------------------------------------------------
+// Input
+
+RecordReader::RecordReader(std::istream& in, std::string file, int unit)
+    : in_(in), file_(std::move(file)), unit_(unit)
+{
+}
+
+bool RecordReader::next_line(std::string& line)
+{
+    if (!std::getline(in_, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    ++line_no_;
+    return true;
+}
+
+namespace {
+
+std::string quoted_field(std::string_view f) { return "\"" + std::string(f) + "\""; }
+
+}  // namespace
+
+void RecordReader::read(const Layout& layout, std::size_t count,
+                        const std::function<void(std::size_t, const Value&)>& take)
+{
+    const auto& atoms = *layout.atoms_;
+    at_end_ = false;
+    if (count > 0 && !has_value_atom(atoms, 0))
+        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
+    if (count > 0 && !has_value_atom(atoms, layout.atom_revert_))
+        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+
+    std::string line;
+    auto fetch = [&](std::size_t taken) {
+        if (!next_line(line)) {
+            at_end_ = true;
+            throw InputError(file_, unit_, "READ",
+                             "end of file after line " + std::to_string(line_no_) + ": " +
+                                 std::to_string(taken) + " of " + std::to_string(count) +
+                                 " values read");
+        }
+    };
+    std::size_t taken = 0;
+    fetch(taken);
+    std::size_t col = 0;
+    std::size_t k = 0;
+    while (taken < count) {
+        if (k == atoms.size()) {
+            fetch(taken);
+            col = 0;
+            k = layout.atom_revert_;
+            continue;
+        }
+        const LayoutAtom& a = atoms[k++];
+        switch (a.op) {
+        case Op::Text:
+            col += a.text.size();
+            continue;
+        case Op::Skip:
+            col += static_cast<std::size_t>(a.w);
+            continue;
+        case Op::Slash:
+            fetch(taken);
+            col = 0;
+            continue;
+        default:
+            break;
+        }
+        // A short line reads its missing columns as blanks.
+        std::string_view field;
+        if (col < line.size()) field = std::string_view(line).substr(col, static_cast<std::size_t>(a.w));
+        const std::size_t field_col = col;
+        col += static_cast<std::size_t>(a.w);
+        Value v;
+        if (a.op == Op::Name) {
+            v.kind = Value::Kind::Name;
+            v.s = std::string(field);
+            v.s.resize(static_cast<std::size_t>(a.w), ' ');
+        } else {
+            double x = 0;
+            bool ok = parse_real_field(field, x);
+            if (ok && a.op == Op::Int) {
+                ok = std::trunc(x) == x && std::fabs(x) < 9.2e18 &&
+                     field.find_first_of(".eEdD") == std::string_view::npos;
+                v = Value::integer(static_cast<std::int64_t>(x));
+            } else {
+                v = Value::real(x);
+            }
+            if (!ok)
+                throw InputError(file_, unit_, "READ",
+                                 "line " + std::to_string(line_no_) + ", columns " +
+                                     std::to_string(field_col + 1) + "-" + std::to_string(col) +
+                                     ": " + quoted_field(field) + " is not " +
+                                     (a.op == Op::Int ? "an integer" : "a number"));
+        }
+        take(taken++, v);
+    }
+}
+
+std::vector<double> RecordReader::read_reals(const Layout& layout, std::size_t count)
+{
+    std::vector<double> out;
+    out.reserve(count);
+    read(layout, count, [&](std::size_t, const Value& v) {
+        out.push_back(v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r);
+    });
+    return out;
+}
+
+void RecordReader::rewind()
+{
+    in_.clear();
+    in_.seekg(0);
+    line_no_ = 0;
+    at_end_ = false;
+}
+
+bool parse_real_field(std::string_view field, double& out)
+{
+    // Blanks and tabs are ignored wherever they stand; an all-blank field is zero.
+    std::string s;
+    s.reserve(field.size());
+    for (char c : field)
+        if (c != ' ' && c != '\t') s += c;
+    if (s.empty()) {
+        out = 0;
+        return true;
+    }
+    std::size_t p = 0;
+    std::string norm;
+    if (s[p] == '+' || s[p] == '-') {
+        if (s[p] == '-') norm += '-';
+        ++p;
+    }
+    std::size_t mant_digits = 0;
+    while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+        norm += s[p++];
+        ++mant_digits;
+    }
+    if (p < s.size() && s[p] == '.') {
+        norm += s[p++];
+        while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+            norm += s[p++];
+            ++mant_digits;
+        }
+    }
+    if (mant_digits == 0) return false;
+    if (p < s.size()) {
+        const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(s[p])));
+        if (c == 'E' || c == 'D' || c == 'Q') {
+            ++p;
+        } else if (c != '+' && c != '-') {
+            return false;
+        }
+        norm += 'e';
+        if (p < s.size() && (s[p] == '+' || s[p] == '-')) norm += s[p++];
+        std::size_t exp_digits = 0;
+        while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+            norm += s[p++];
+            ++exp_digits;
+        }
+        if (exp_digits == 0 || p != s.size()) return false;
+    }
+    if (norm[0] == '.' || (norm[0] == '-' && norm.size() > 1 && norm[1] == '.'))
+        norm.insert(norm[0] == '-' ? 1 : 0, "0");
+    const char* first = norm.data();
+    const char* last = norm.data() + norm.size();
+    double x = 0;
+    const auto res = std::from_chars(first, last, x);
+    if (res.ptr != last) return false;
+    if (res.ec == std::errc::result_out_of_range) {
+        // Underflow reads as the nearest subnormal or zero; overflow is not a number.
+        x = std::strtod(norm.c_str(), nullptr);
+        if (!std::isfinite(x)) return false;
+    }
+    out = x;
+    return true;
+}
+
 }  // namespace tev

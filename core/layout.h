@@ -30,6 +30,7 @@ struct Value {
 };
 
 struct LayoutItem;
+struct LayoutAtom;
 
 //! A parsed layout. Constructing from malformed text is a programming error (std::logic_error).
 class Layout {
@@ -44,12 +45,23 @@ public:
     const std::string& text() const { return text_; }
 
 private:
+    friend std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&);
+    friend class RecordReader;
+
     std::string text_;
     std::shared_ptr<const std::vector<LayoutItem>> items_;
     std::size_t revert_ = 0;
+    //! The items with every group expanded, in the order they are applied.
+    std::shared_ptr<const std::vector<LayoutAtom>> atoms_;
+    std::size_t atom_revert_ = 0;  //!< index in atoms_ where a new line resumes
 };
 
 //! Lines (without line ends) that writing `values` through `layout` produces.
+//! Output ends at the first value item that finds no value left; the text and blanks before it
+//! are written. Blanks of nX are written only when something follows them on the line or a "/"
+//! ends the line; blanks left pending when a line ends otherwise are not written (so a row
+//! "6(F12.5,':',6X)" ends with its last ':').
+//! A number whose printed digits are all zero carries no minus sign.
 std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values);
 
 //! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".
@@ -76,6 +88,8 @@ public:
     const std::string& file() const { return file_; }
     int unit() const { return unit_; }
     long line_number() const { return line_no_; }
+    //! True when the last read failed because the stream ended (not because of a bad field).
+    bool at_end() const { return at_end_; }
 
 private:
     bool next_line(std::string& line);
@@ -83,10 +97,13 @@ private:
     std::string file_;
     int unit_;
     long line_no_ = 0;
+    bool at_end_ = false;
 };
 
 //! Parses one numeric input field as Fortran reads it: blanks around the digits ignored,
 //! an all-blank field is 0, 'D' or 'd' exponents accepted. Returns false when not a number.
+//! A field is read as written: one without a decimal point or exponent is a whole number
+//! (no implied decimals), and a signed exponent may stand without its letter ("1.5-03").
 bool parse_real_field(std::string_view field, double& out);
 
 }  // namespace tev

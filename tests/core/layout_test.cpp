@@ -1,0 +1,335 @@
+// The layout interpreter: number editing, line structure, reversion, and fixed-column input.
+#include "core/layout.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "core/errors.h"
+
+namespace tev {
+namespace {
+
+using ::testing::HasSubstr;
+
+std::vector<Value> reals(std::initializer_list<double> xs)
+{
+    std::vector<Value> v;
+    for (double x : xs) v.push_back(Value::real(x));
+    return v;
+}
+
+class LayoutOut : public ::testing::Test {
+protected:
+    static std::string put(std::string_view layout, const std::vector<Value>& values)
+    {
+        const auto lines = write_layout(Layout(layout), values);
+        EXPECT_EQ(lines.size(), 1u) << layout;
+        return lines.empty() ? std::string() : lines.front();
+    }
+    static std::vector<std::string> lines(std::string_view layout, const std::vector<Value>& values)
+    {
+        return write_layout(Layout(layout), values);
+    }
+};
+
+TEST_F(LayoutOut, FixedFieldWritesLeadingZeroAndRounds)
+{
+    EXPECT_EQ(put("(F5.3)", reals({0.8})), "0.800");
+    EXPECT_EQ(put("(F6.2)", reals({2.71828})), "  2.72");
+    EXPECT_EQ(put("(F8.3)", reals({-12.3456})), " -12.346");
+}
+
+TEST_F(LayoutOut, NumberTooWideBecomesAsterisks)
+{
+    EXPECT_EQ(put("(F6.0)", reals({1e6})), "******");
+    EXPECT_EQ(put("(F3.1)", reals({123.0})), "***");
+    EXPECT_EQ(put("(I2)", {Value::integer(100)}), "**");
+}
+
+TEST_F(LayoutOut, NegativeValueNeedingOneMoreColumnForItsLeadingZeroIsAsterisks)
+{
+    EXPECT_EQ(put("(F5.3)", reals({-0.8})), "*****");
+    EXPECT_EQ(put("(F6.3)", reals({-0.8})), "-0.800");
+}
+
+TEST_F(LayoutOut, ZeroPrintsWithoutMinusSign)
+{
+    EXPECT_EQ(put("(F5.2)", reals({-0.0})), " 0.00");
+    EXPECT_EQ(put("(F5.2)", reals({-0.001})), " 0.00");
+    EXPECT_EQ(put("(E10.3)", reals({-0.0})), " 0.000E+00");
+}
+
+TEST_F(LayoutOut, RoundingUsesTheExactBinaryValue)
+{
+    // 0.125 is exact and lies halfway: it rounds to even like every correctly rounded
+    // conversion; 2.675 is stored below its decimal text and rounds down.
+    EXPECT_EQ(put("(F5.2)", reals({0.125})), " 0.12");
+    EXPECT_EQ(put("(F5.2)", reals({2.675})), " 2.67");
+    EXPECT_EQ(put("(F5.2)", reals({0.375})), " 0.38");
+}
+
+TEST_F(LayoutOut, ExponentFormStartsWithZeroPoint)
+{
+    EXPECT_EQ(put("(E15.8)", reals({2.0e8})), " 0.20000000E+09");
+    EXPECT_EQ(put("(D15.8)", reals({-1.5e-3})), "-0.15000000D-02");
+    EXPECT_EQ(put("(E10.3)", reals({0.0})), " 0.000E+00");
+    EXPECT_EQ(put("(E10.3)", reals({9.9996})), " 0.100E+02");
+}
+
+TEST_F(LayoutOut, ThreeDigitExponentDropsItsLetter)
+{
+    EXPECT_EQ(put("(E10.3)", reals({1e100})), " 0.100+101");
+    EXPECT_EQ(put("(E12.3)", reals({1e-100})), "   0.100E-99");
+    EXPECT_EQ(put("(D12.3)", reals({2.5e-200})), "   0.250-199");
+}
+
+TEST_F(LayoutOut, GeneralFormChoosesFixedOrExponentByMagnitude)
+{
+    EXPECT_EQ(put("(G9.3)", reals({0.5})), "0.500    ");
+    EXPECT_EQ(put("(G9.3)", reals({0.05})), "0.500E-01");
+    EXPECT_EQ(put("(G9.3)", reals({0.9995})), " 1.00    ");
+    EXPECT_EQ(put("(G9.3)", reals({12.345})), " 12.3    ");
+    EXPECT_EQ(put("(G9.3)", reals({-1.5})), "-1.50    ");
+    EXPECT_EQ(put("(G9.3)", reals({1234.0})), "0.123E+04");
+    EXPECT_EQ(put("(G9.3)", reals({0.0})), "0.000E+00");
+}
+
+TEST_F(LayoutOut, GeneralFormOfAValueJustBelowTheLimitKeepsTheFixedForm)
+{
+    EXPECT_EQ(put("(G9.3)", reals({999.7})), "1000.    ");
+}
+
+TEST_F(LayoutOut, IntegersAndNamesAreRightJustified)
+{
+    EXPECT_EQ(put("(I5,I3)", {Value::integer(45), Value::integer(-7)}), "   45 -7");
+    EXPECT_EQ(put("(A8,'|')", {Value::name("H2O")}), "     H2O|");
+    EXPECT_EQ(put("(A4)", {Value::name("ABCDEFG")}), "ABCD");
+    EXPECT_EQ(put("(A4,'|')", {Value::name("AB  ")}), "AB  |");
+}
+
+TEST_F(LayoutOut, TextKeepsItsBytesAndDoubledQuotes)
+{
+    const std::string cyr = "TA\x81\x8B\x88\x96" "A";  // code page 866 letters
+    EXPECT_EQ(put("('" + cyr + "')", {}), cyr);
+    EXPECT_EQ(put("('it''s',2X,'x')", {}), "it's  x");
+}
+
+TEST_F(LayoutOut, TextOnlyLayoutIsWrittenOnceWithItsLineEnds)
+{
+    const auto l = lines("(' ', 120('-'), 8(/), 'TITLE', 5(/), 120('.'))", {});
+    ASSERT_EQ(l.size(), 14u);
+    EXPECT_EQ(l[0], " " + std::string(120, '-'));
+    for (int k = 1; k <= 7; ++k) EXPECT_EQ(l[k], "");
+    EXPECT_EQ(l[8], "TITLE");
+    EXPECT_EQ(l[13], std::string(120, '.'));
+}
+
+TEST_F(LayoutOut, BlankBeforeASlashIsWritten)
+{
+    EXPECT_EQ(lines("(1X, /)", {}), (std::vector<std::string>{" ", ""}));
+    EXPECT_EQ(lines("(1X, /, /)", {}), (std::vector<std::string>{" ", "", ""}));
+    EXPECT_EQ(lines("(5(/), 3('-'))", {}),
+              (std::vector<std::string>{"", "", "", "", "", "---"}));
+}
+
+TEST_F(LayoutOut, RowEndsAtTheSeparatorAfterTheLastValue)
+{
+    const std::string row = "(1X,':',I2,':',A4,':',6(F12.5,':',6X))";
+    std::vector<Value> v = {Value::integer(3), Value::name("T,K ")};
+    for (double x : {1.0, 2.0, 3.0}) v.push_back(Value::real(x));
+    EXPECT_EQ(put(row, v), " : 3:T,K :     1.00000:           2.00000:           3.00000:");
+    for (double x : {4.0, 5.0, 6.0}) v.push_back(Value::real(x));
+    const std::string full = put(row, v);
+    EXPECT_EQ(full.size(), 10u + 6 * 13 + 5 * 6);
+    EXPECT_EQ(full.back(), ':');
+}
+
+TEST_F(LayoutOut, MissingValuesEndTheLineAfterTheTextBeforeThem)
+{
+    EXPECT_EQ(put("(1X,'N=',I6,'NG=',I6)", {Value::integer(60)}), " N=    60NG=");
+    EXPECT_EQ(put("('A=',F5.1)", {}), "A=");
+}
+
+TEST_F(LayoutOut, LeftoverValuesResumeAtTheLastTopLevelGroup)
+{
+    std::vector<Value> v;
+    for (int k = 1; k <= 14; ++k) v.push_back(Value::real(k));
+    const auto l = lines("(1X, 6(E15.8, 2X))", v);
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0].substr(0, 16), "  0.10000000E+01");
+    EXPECT_EQ(l[0].size(), 1u + 6 * 15 + 5 * 2);
+    EXPECT_EQ(l[1].substr(0, 15), " 0.70000000E+01");
+    EXPECT_EQ(l[1].size(), 6u * 15 + 5 * 2);
+    EXPECT_EQ(l[2], " 0.13000000E+02   0.14000000E+02");
+}
+
+TEST_F(LayoutOut, ReversionKeepsTheGroupRepeatCountAndSkipsItemsBeforeIt)
+{
+    const auto l = lines("('H',I2,2(I3),'|')", {Value::integer(1), Value::integer(2),
+                                                 Value::integer(3), Value::integer(4),
+                                                 Value::integer(5)});
+    EXPECT_EQ(l, (std::vector<std::string>{"H 1  2  3|", "  4  5|"}));
+}
+
+TEST_F(LayoutOut, LayoutWithoutGroupResumesAtItsFirstItem)
+{
+    const auto l = lines("(I2,'-',I2)", {Value::integer(1), Value::integer(2), Value::integer(3)});
+    EXPECT_EQ(l, (std::vector<std::string>{" 1- 2", " 3-"}));
+}
+
+TEST_F(LayoutOut, RepeatCountOnASingleItem)
+{
+    EXPECT_EQ(put("(3F4.1)", reals({1, 2, 3})), " 1.0 2.0 3.0");
+}
+
+TEST_F(LayoutOut, MalformedLayoutIsAProgrammingError)
+{
+    EXPECT_THROW(Layout("(F5.3"), std::logic_error);
+    EXPECT_THROW(Layout("(Q5)"), std::logic_error);
+    EXPECT_THROW(Layout("(E10)"), std::logic_error);
+    EXPECT_THROW(Layout("('abc)"), std::logic_error);
+    EXPECT_THROW(write_layout(Layout("('x')"), reals({1.0})), std::logic_error);
+}
+
+TEST(LayoutFormat, SingleDescriptorHelpersMatchTheLayouts)
+{
+    EXPECT_EQ(format_real('F', 5, 3, 0.8), "0.800");
+    EXPECT_EQ(format_real('E', 15, 8, 2.0e8), " 0.20000000E+09");
+    EXPECT_EQ(format_real('G', 9, 3, 0.05), "0.500E-01");
+    EXPECT_EQ(format_int(5, 45), "   45");
+    EXPECT_EQ(format_int(2, -10), "**");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+class LayoutIn : public ::testing::Test {
+protected:
+    std::vector<double> read(const std::string& text, std::string_view layout, std::size_t n)
+    {
+        in.str(text);
+        in.clear();
+        RecordReader r(in, "test.dat", 7);
+        return r.read_reals(Layout(layout), n);
+    }
+    std::istringstream in;
+};
+
+TEST_F(LayoutIn, ValuesContinueAcrossLinesWithReversion)
+{
+    std::vector<Value> v;
+    for (int k = 0; k < 1188; ++k) v.push_back(Value::real(0.5 + k * 1.25e-3));
+    const auto lines = write_layout(Layout("(7(D11.5))"), v);
+    ASSERT_EQ(lines.size(), 170u);
+    EXPECT_EQ(lines.back().size(), 5u * 11);
+    std::string text;
+    for (const auto& l : lines) text += l + "\n";
+    const auto back = read(text, "(7(D11.5))", 1188);
+    ASSERT_EQ(back.size(), 1188u);
+    for (std::size_t k = 0; k < 1188; ++k) {
+        double printed = 0;
+        ASSERT_TRUE(parse_real_field(format_real('D', 11, 5, v[k].r), printed));
+        EXPECT_EQ(back[k], printed);
+    }
+}
+
+TEST_F(LayoutIn, EachReadStartsOnANewLine)
+{
+    in.str("  1.0  2.0  3.0\n  4.0  5.0\n");
+    RecordReader r(in, "test.dat", 7);
+    EXPECT_EQ(r.read_reals(Layout("(3F5.1)"), 2), (std::vector<double>{1, 2}));
+    EXPECT_EQ(r.read_reals(Layout("(3F5.1)"), 1), (std::vector<double>{4}));
+    EXPECT_EQ(r.line_number(), 2);
+}
+
+TEST_F(LayoutIn, ShortLineReadsItsMissingFieldsAsZero)
+{
+    EXPECT_EQ(read("  1.0\n  3.0  4.0\n", "(2F5.1)", 4), (std::vector<double>{1, 0, 3, 4}));
+    EXPECT_EQ(read("\n7.5\n", "(F5.1)", 2), (std::vector<double>{0, 7.5}));
+}
+
+TEST_F(LayoutIn, ReversionOnInputSkipsItemsBeforeTheLastGroup)
+{
+    EXPECT_EQ(read("xx  1.0  2.0\n  3.0  4.0\n", "(2X,2(F5.1))", 4),
+              (std::vector<double>{1, 2, 3, 4}));
+}
+
+TEST_F(LayoutIn, FieldsAreReadAsWritten)
+{
+    EXPECT_EQ(read(" 1.5D+02 -.25E-1  12     3.0-01 ", "(4F8.3)", 4),
+              (std::vector<double>{150.0, -0.025, 12.0, 0.3}));
+}
+
+TEST_F(LayoutIn, IntegerAndNameFieldsKeepTheirColumns)
+{
+    in.str("12 ab\n");
+    RecordReader r(in, "lib/tab.id", 15);
+    std::vector<Value> got;
+    r.read(Layout("(I2,1X,A4)"), 2, [&](std::size_t, const Value& v) { got.push_back(v); });
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].i, 12);
+    EXPECT_EQ(got[1].s, "ab  ");
+}
+
+TEST_F(LayoutIn, EndOfFileBeforeAllValuesIsAnInputError)
+{
+    in.str("  1.0  2.0\n");
+    RecordReader r(in, "lib/fq.id", 10);
+    std::vector<double> got;
+    try {
+        r.read(Layout("(2F5.1)"), 3, [&](std::size_t, const Value& v) { got.push_back(v.r); });
+        FAIL() << "no error";
+    } catch (const InputError& e) {
+        EXPECT_EQ(e.file, "lib/fq.id");
+        EXPECT_EQ(e.unit, 10);
+        EXPECT_EQ(e.statement, "READ");
+        EXPECT_THAT(e.detail, HasSubstr("end of file"));
+    }
+    EXPECT_TRUE(r.at_end());
+    EXPECT_EQ(got, (std::vector<double>{1, 2}));
+}
+
+TEST_F(LayoutIn, FieldThatIsNotANumberNamesLineAndText)
+{
+    in.str("  1.0\n  2.0  x.5\n");
+    RecordReader r(in, "lib/bq.id", 11);
+    try {
+        r.read_reals(Layout("(2F5.1)"), 4);
+        FAIL() << "no error";
+    } catch (const InputError& e) {
+        EXPECT_THAT(e.detail, HasSubstr("line 2"));
+        EXPECT_THAT(e.detail, HasSubstr("\"  x.5\""));
+        EXPECT_FALSE(r.at_end());
+    }
+}
+
+TEST_F(LayoutIn, RewindStartsAgainAtTheFirstLine)
+{
+    in.str("  1.0\n  2.0\n");
+    RecordReader r(in, "lib/r3.id", 3);
+    EXPECT_EQ(r.read_reals(Layout("(F5.1)"), 2), (std::vector<double>{1, 2}));
+    EXPECT_THROW(r.read_reals(Layout("(F5.1)"), 1), InputError);
+    r.rewind();
+    EXPECT_EQ(r.read_reals(Layout("(F5.1)"), 1), (std::vector<double>{1}));
+}
+
+TEST(RealField, AcceptsFortranFormsAndRejectsOthers)
+{
+    double x = -1;
+    EXPECT_TRUE(parse_real_field("     ", x));
+    EXPECT_EQ(x, 0.0);
+    EXPECT_TRUE(parse_real_field(" 0.12345678901234D+03", x));
+    EXPECT_EQ(x, 123.45678901234);
+    EXPECT_TRUE(parse_real_field("5.", x));
+    EXPECT_EQ(x, 5.0);
+    EXPECT_TRUE(parse_real_field("+.5e1", x));
+    EXPECT_EQ(x, 5.0);
+    EXPECT_TRUE(parse_real_field("1.0e-320", x));
+    EXPECT_GT(x, 0.0);
+    for (const char* bad : {"abc", "1.0E", "1.2.3", "--1", ".", "1e999", "1.0x"})
+        EXPECT_FALSE(parse_real_field(bad, x)) << bad;
+}
+
+}  // namespace
+}  // namespace tev
