@@ -274,6 +274,7 @@ std::string format_fixed(int w, int d, double x)
     const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d);
     if (res.ec != std::errc()) return asterisks(w);
     std::string s(buf, res.ptr);
+    if (d == 0) s += '.';  // the point is written even without decimals
     if (s[0] == '-' && all_zero_digits(s)) s.erase(0, 1);
     return right_justify(s, w);
 }

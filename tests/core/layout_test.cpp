@@ -39,6 +39,8 @@ TEST_F(LayoutOut, FixedFieldWritesLeadingZeroAndRounds)
     EXPECT_EQ(put("(F5.3)", reals({0.8})), "0.800");
     EXPECT_EQ(put("(F6.2)", reals({2.71828})), "  2.72");
     EXPECT_EQ(put("(F8.3)", reals({-12.3456})), " -12.346");
+    EXPECT_EQ(put("(F6.0)", reals({2048.8})), " 2049.");
+    EXPECT_EQ(put("(F3.0)", reals({0.07})), " 0.");
 }
 
 TEST_F(LayoutOut, NumberTooWideBecomesAsterisks)
