@@ -1,8 +1,359 @@
-// Stand-in until the routines of this file are built.
+// Species selection: reads the gas and condensed species libraries and keeps every species
+// whose elements all occur in the propellant, with its coefficients, formula, identification
+// and collision parameters; then turns the input's species lists into species indices.
 #include "input/input.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <iostream>
+#include <string>
+
+#include "core/errors.h"
+#include "core/layout.h"
+#include "report/report.h"
+#include "report/sink.h"
 
 namespace tev {
 
-void OTBOR(State&) {}
+namespace {
+
+//! Values per read block of a species library file.
+constexpr std::size_t kBlock = 900;
+//! Blocks read at most from the gas and from the condensed library.
+constexpr int kGasBlocks = 12;
+constexpr int kCondensedBlocks = 4;
+//! Values per gas record: formula code, identification, a1..a9, collision parameters.
+constexpr long kGasRecord = 12;
+//! Coefficients kept per selected gas.
+constexpr long kGasCoefficients = 9;
+//! Values before a condensed record's data block: formula code, identification, length B.
+constexpr long kCondensedHead = 3;
+//! Values of one phase interval in a condensed data block: upper limit and b1..b5.
+constexpr long kIntervalSize = 6;
+//! Species the species arrays hold.
+constexpr long kMaxSpecies = 500;
+//! Element number of the electron.
+constexpr int kElectron = 98;
+//! Formula slots, element numbers packed in base 100.
+constexpr int kSlots = 4;
+//! Unpacking of the collision value n*100000 + m: n = int(value*1e-5).
+constexpr double kPackScale = 1e-05;
+constexpr double kPackBase = 100000.0;
+//! Collision diameter per unit of n [Angstrom] (0.001 held as a float).
+constexpr double kSigmaUnit = 0.0010000000474974513;
+static_assert(kSigmaUnit == double(0.001f));
+//! Well depth per unit of m [K].
+constexpr double kWellUnit = 0.1;
+//! An ion names its parent in its first coefficient as +-(number)*1e10.
+constexpr double kIonRef = 1e10;
+constexpr double kIonRefScale = 1e-10;
+//! Library numbers sit in the fraction of an identification value times 1e4.
+constexpr double kLibNumberScale = 1e4;
+
+//! Layout of the species library files: ten 16-column fields per line.
+const Layout& library_layout()
+{
+    static const Layout layout("(10G16.14)");
+    return layout;
+}
+
+//! Reads a species library from its beginning in blocks of 900 values into dest(1..). A block
+//! that meets the end of the file or a bad field ends the reading quietly; the values taken
+//! stay. Returns how many values were taken.
+template <std::size_t Size>
+long read_library(std::istream* in, const std::string& name, int unit,
+                  Array1<double, Size>& dest, int blocks)
+{
+    assert(static_cast<std::size_t>(blocks) * kBlock <= Size);
+    if (in == nullptr) return 0;
+    RecordReader reader(*in, name, unit);
+    reader.rewind();
+    long taken = 0;
+    try {
+        for (int b = 0; b < blocks; ++b) {
+            const long base = static_cast<long>(kBlock) * b;
+            reader.read(library_layout(), kBlock, [&](std::size_t k, const Value& v) {
+                const long pos = base + static_cast<long>(k) + 1;
+                dest(pos) = v.r;
+                taken = std::max(taken, pos);
+            });
+        }
+    } catch (const InputError&) {
+        // The end of the library: the values read so far are all there is.
+    }
+    return taken;
+}
+
+//! Formula code held as a real in a library record; a value that cannot be one is a fault
+//! of the library.
+int formula_code(double value, const std::string& file, long pos)
+{
+    const double v = std::fabs(value) + 0.5;
+    if (!(v < 2147483647.0))
+        throw LibraryError(file + ": value " + std::to_string(value) + " at position " +
+                           std::to_string(pos) + " is not a formula code");
+    return static_cast<int>(v);
+}
+
+//! True when every element of the formula code occurs in the propellant (MC != 0).
+bool elements_present(int code, const Array1<double, 98>& MC)
+{
+    for (int s = 1; s <= kSlots; ++s) {
+        const int e = code % 100;
+        if (e == 0) return true;
+        if (e > kElectron || MC(e) == 0) return false;
+        code /= 100;
+    }
+    return true;
+}
+
+bool has_electron(int code)
+{
+    for (int s = 1; s <= kSlots && code % 100 != 0; ++s, code /= 100)
+        if (code % 100 == kElectron) return true;
+    return false;
+}
+
+//! Library number carried in the fraction of an identification value.
+long library_number(double xf2)
+{
+    const double v = std::fabs(xf2);
+    return static_cast<long>((v - std::trunc(v)) * kLibNumberScale + 0.5);
+}
+
+//! Says on the console that a species library ended before its records did.
+void note_short_library(const std::string& file, const std::string& what)
+{
+    std::cerr << "OTBOR: " << file << " " << what << "; the selection stops there\n";
+}
+
+//! Converts the library numbers of `list` into species indices, walking the selection in
+//! step with the list: the entries must be in library order, and the first entry whose
+//! species is not selected (or an entry 0, the end of the list) stops the conversion.
+template <std::size_t Size>
+void convert_list(Array1<int, Size>& list, const SpeciesRec& sp)
+{
+    long p = 1;
+    for (long k = 1; k <= sp.N && p <= list.size(); ++k) {
+        if (list(p) == library_number(sp.XF2(k))) {
+            list(p) = static_cast<int>(k);
+            ++p;
+        }
+    }
+}
+
+//! Restores a species list to its library numbers as read, so that every selection converts
+//! it afresh; the first selection keeps the list as read for the later ones.
+template <std::size_t Size>
+void restore_list(Array1<int, Size>& list, Array1<int, Size>& as_read)
+{
+    const bool kept = std::any_of(as_read.v.begin(), as_read.v.end(),
+                                  [](int x) { return x != 0; });
+    if (kept)
+        list = as_read;
+    else
+        as_read = list;
+}
+
+//! Selects the gas records (A holds the raw library, taken values). Fills the species data of
+//! the gases and returns their number.
+long select_gases(State& S, long taken)
+{
+    auto& sp = S.sp;
+    const auto& MC = S.eq.MC;
+    const std::string& file = S.io.r3_name;
+    const long records = sp.NN / kGasRecord;
+    long k = 0;
+    for (long r = 1; r <= records; ++r) {
+        const long i = kGasRecord * (r - 1) + 1;
+        if (i + kGasRecord - 1 > taken) {
+            note_short_library(file, "holds " + std::to_string(r - 1) + " of the " +
+                                         std::to_string(records) + " gas records");
+            break;
+        }
+        const int code = formula_code(sp.A(i), file, i);
+        if (code == 0) {
+            // A record without elements is not a species: the library's data end here.
+            note_short_library(file, "has an empty record at record " + std::to_string(r) +
+                                         " of " + std::to_string(records));
+            break;
+        }
+        if (!elements_present(code, MC)) continue;
+        if (k == kMaxSpecies)
+            throw LibraryError(file + ": more than " + std::to_string(kMaxSpecies) +
+                               " species selected (gas record " + std::to_string(r) +
+                               "); the species arrays hold " + std::to_string(kMaxSpecies));
+        ++k;
+        const double a1 = sp.A(i + 2);
+        const bool ion = std::floor(std::fabs(a1) * kIonRefScale + 0.5) >= 2;
+        if (ion && !has_electron(code))
+            throw LibraryError(file + ": gas record " + std::to_string(r) +
+                               " is an ion record but its formula has no electron");
+        sp.XF1(k) = code;
+        sp.XF2(k) = sp.A(i + 1);
+        sp.KIND(k) = ion ? (a1 < 0 ? -1 : 1) : 0;
+        const double packed = sp.A(i + 11);
+        const double n = std::trunc(packed * kPackScale);
+        sp.SG(k) = n * kSigmaUnit;
+        sp.EK(k) = (packed - n * kPackBase) * kWellUnit;
+        // Compacting in place: the destination never passes the source (k <= r).
+        for (long j = 1; j <= kGasCoefficients; ++j)
+            sp.A(kGasCoefficients * (k - 1) + j) = sp.A(i + 1 + j);
+    }
+    return k;
+}
+
+//! Replaces each ion's parent library number by the parent's species index, keeping the sign.
+void resolve_parents(State& S)
+{
+    auto& sp = S.sp;
+    for (long k = 1; k <= sp.NG; ++k) {
+        if (sp.KIND(k) == 0) continue;
+        double& a1 = sp.A(kGasCoefficients * (k - 1) + 1);
+        const long y = static_cast<long>(std::floor(std::fabs(a1) * kIonRefScale + 0.5));
+        long j = 1;
+        while (j <= sp.NG && library_number(sp.XF2(j)) != y) ++j;
+        if (j >= k)
+            throw LibraryError(S.io.r3_name + ": the parent (library number " +
+                               std::to_string(y) + ") of ion species " + std::to_string(k) +
+                               " (library number " + std::to_string(library_number(sp.XF2(k))) +
+                               ") is not among the gases selected before it");
+        a1 = (a1 < 0 ? -1.0 : 1.0) * static_cast<double>(j) * kIonRef;
+    }
+}
+
+//! Selects the condensed records (AK holds the raw library, taken values), appending them to
+//! the selection after `k` gases. Sets N and RK.
+void select_condensed(State& S, long taken, long k)
+{
+    auto& sp = S.sp;
+    const auto& MC = S.eq.MC;
+    const std::string& file = S.io.r4_name;
+    const long capacity = static_cast<long>(kBlock) * kCondensedBlocks;
+    long i = 1;  // start of the current record
+    long q = 1;  // next free position of the compacted data blocks
+    while (i < sp.NNK) {
+        const std::string where = "the record at position " + std::to_string(i);
+        if (i + kCondensedHead - 1 > taken) {
+            note_short_library(file, "ends before " + where);
+            break;
+        }
+        const int code = formula_code(sp.AK(i), file, i);
+        const double b_value = sp.AK(i + 2) + 0.5;
+        if (!(b_value >= 0 && b_value < static_cast<double>(capacity)))
+            throw LibraryError(file + ": " + where + " has a bad length " +
+                               std::to_string(sp.AK(i + 2)));
+        const long B = static_cast<long>(b_value);
+        if (code == 0) {
+            note_short_library(file, "has an empty record at position " + std::to_string(i));
+            break;
+        }
+        if (i + kCondensedHead - 1 + B > taken) {
+            if (taken >= capacity)
+                throw LibraryError(file + ": " + where + " with " + std::to_string(B) +
+                                   " data values runs past the " + std::to_string(capacity) +
+                                   " values the condensed library array holds");
+            note_short_library(file, "ends inside " + where);
+            break;
+        }
+        if (elements_present(code, MC)) {
+            const long X = B > 0 ? static_cast<long>(sp.AK(i + 3) + 0.5) : 0;
+            if (X < 1 || B != 1 + kIntervalSize * X)
+                throw LibraryError(file + ": " + where + " has " + std::to_string(B) +
+                                   " data values, which do not make whole temperature "
+                                   "intervals");
+            if (k == kMaxSpecies)
+                throw LibraryError(file + ": more than " + std::to_string(kMaxSpecies) +
+                                   " species selected (" + where + "); the species arrays "
+                                   "hold " + std::to_string(kMaxSpecies));
+            ++k;
+            sp.XF1(k) = -code;
+            sp.XF2(k) = sp.AK(i + 1);
+            sp.KIND(k) = 0;
+            sp.SG(k) = 0;
+            sp.EK(k) = 0;
+            // Compacting in place: the destination never passes the source (q <= i + 3).
+            for (long j = 0; j < B; ++j) sp.AK(q + j) = sp.AK(i + kCondensedHead + j);
+            q += B;
+        }
+        i += B + kCondensedHead;
+    }
+    sp.RK = static_cast<int>(q - 1);
+    sp.N = static_cast<int>(k);
+}
+
+//! Records where each species of the cross-section list sits in the selection (0: not
+//! selected). The list is ascending, so a species whose number passes the wanted one shows
+//! that the wanted one is not selected.
+void map_cross_sections(State& S)
+{
+    auto& sp = S.sp;
+    const auto& FQ = S.lib.FQ;
+    long d = 1;
+    long k = 1;
+    while (k <= sp.N && d <= FQ.size()) {
+        const long b = library_number(sp.XF2(k));
+        const long f = static_cast<long>(FQ(d) + 0.5);
+        if (b == f) {
+            sp.NQ(d) = static_cast<int>(k);
+            ++d;
+            ++k;
+        } else if (f * (b - f) > 0) {
+            sp.NQ(d) = 0;
+            ++d;
+        } else {
+            ++k;
+        }
+    }
+    sp.D = static_cast<int>(d);
+}
+
+}  // namespace
+
+// OTBOR: selects the species that the propellant's elements can form.
+//   reads  S.eq.MC, S.sp (NN, NNK), S.task (FHAC, FSH, HAC_LIB, SHY_LIB), S.lib.FQ,
+//          S.rep.AP, S.task.BP, the species libraries S.io.r3 and S.io.r4 (read from their
+//          beginning)
+//   writes S.sp (A, AK compacted; XF1, XF2, KIND, SG, EK, NG, N, RK, NQ, D), S.task (HAC,
+//          SHY converted to species indices), the two count lines through S.io.out
+//   ends   normally; a library that ends early stops the selection at its last full record
+//          with a note on the console (stderr). Throws LibraryError when the selection would
+//          overflow the species arrays, a condensed record runs past its array or does not
+//          hold whole intervals, or an ion's parent is not a gas selected before it.
+void OTBOR(State& S)
+{
+    auto& sp = S.sp;
+    auto& task = S.task;
+    static const Layout ng_line("(1X,'NG=',I5)");
+    static const Layout n_line("(1X,'N=',I6,'NG=',I6,'RK=',I6)");
+
+    if (S.rep.AP < 0 && task.BP < 0) APAGE(S);
+
+    const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks);
+    sp.NG = static_cast<int>(select_gases(S, gas_taken));
+    if (S.io.out != nullptr) S.io.out->write(ng_line, {Value::integer(sp.NG)});
+
+    // Ions take their parent's and the electron's functions: the parent reference becomes a
+    // species index. The record kind stays in KIND, so a parent that is species 1 still reads
+    // as an ion.
+    resolve_parents(S);
+
+    const long condensed_taken = read_library(S.io.r4, S.io.r4_name, 4, sp.AK, kCondensedBlocks);
+    select_condensed(S, condensed_taken, sp.NG);
+    if (S.io.out != nullptr)
+        S.io.out->write(n_line, {Value::integer(sp.N), Value::integer(sp.NG),
+                                 Value::integer(sp.RK)});
+
+    if (task.FHAC) {
+        restore_list(task.HAC, task.HAC_LIB);
+        convert_list(task.HAC, sp);
+    }
+    if (task.FSH) {
+        restore_list(task.SHY, task.SHY_LIB);
+        convert_list(task.SHY, sp);
+    }
+    map_cross_sections(S);
+}
 
 }  // namespace tev

@@ -1,10 +1,244 @@
-// Stand-in until the routines of this file are built.
+// Thermodynamic functions of the selected species at the current temperature: gases from their
+// enthalpy polynomials or ion records, condensed species from their phase intervals, with the
+// pinning of the temperature onto a phase boundary.
 #include "thermo/thermo.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/constants.h"
 
 namespace tev {
 
-void FUNC(State&) {}
-void FFG(State&) {}
-void FK(State&) {}
+namespace {
+
+//! Thousands of kelvin per kelvin: R = T*0.001 is the reduced temperature.
+constexpr double kReduced = 0.001;
+//! Entropy and heat-capacity scale of the coefficients (they are per 1000 K) [-].
+constexpr double kPerThousand = 0.001;
+//! Scale of the ion reference in the first gas coefficient: +-K*1e10 names the parent K.
+constexpr double kIonRefScale = 1e-10;
+//! Electronvolts per kelvin (1/11600) [eV/K].
+constexpr double kEvPerK = 8.620689655172413e-05;
+//! Factor of T in the logarithmic detachment-constant term [1/K].
+constexpr double kDetachT = 1.2260911827023856e-10;
+//! Statistical factor applied to the tabulated Q of a positive ion (0.67083 held as a float).
+constexpr double kQFactor = 0.6708300113677979;
+static_assert(kQFactor == double(0.67083f));
+//! Scale of the Q parabolas: 1/(2*1000^2) for nodes 1000 K apart [1/K^2].
+constexpr double kParabola = 5e-07;
+//! Temperatures of the tabulated Q values [K].
+constexpr double kQ2000 = 2000.0, kQ3000 = 3000.0, kQ4000 = 4000.0, kQ5000 = 5000.0;
+//! Number of values of one phase interval: upper limit and b1..b5.
+constexpr long kIntervalSize = 6;
+
+//! Nearest integer, halves away from zero.
+long nearest(double x)
+{
+    return static_cast<long>(x >= 0 ? x + 0.5 : x - 0.5);
+}
+
+//! Marks species I as taking no part at T.
+void drop_species(SpeciesRec& sp, long I)
+{
+    sp.CP(I) = 0;
+    sp.S(I) = 0;
+    sp.ENT(I) = kNoSpecies;
+}
+
+//! Enthalpy, entropy and heat capacity of gas I from its degree-7 enthalpy polynomial
+//! a8 + a7 R + ... + a1 R^7 and entropy constant a9.
+void polynomial_gas(SpeciesRec& sp, long I, const double* a)
+{
+    const double R = sp.R;
+    double h = 0, s = 0, c = 0;
+    for (int j = 1; j <= 6; ++j) {
+        const double aj = a[j - 1];
+        const double kj = static_cast<double>(8 - j) / static_cast<double>(7 - j);
+        h = (h + aj) * R;
+        s = (s + kj * aj) * R;
+        c = (c + (8 - j) * aj) * R;
+    }
+    sp.ENT(I) = (a[6] + h) * R + a[7];
+    sp.S(I) = (a[6] * sp.C + a[8]) + kPerThousand * s;
+    sp.CP(I) = (a[6] + c) * kPerThousand;
+}
+
+//! Tabulated factor Q of a positive ion at T: the value at 2000 K below 2000 K, the value at
+//! 5000 K from 6000 K on, between them the parabola through three neighbouring nodes.
+double positive_ion_q(double T, const double* a)
+{
+    const long j = static_cast<long>(T * 0.001);
+    if (j < 2) return a[1];
+    if (j > 5) return a[4];
+    if (j <= 3)
+        return kParabola * ((a[1] * (T - kQ3000) - 2 * a[2] * (T - kQ2000)) * (T - kQ4000) +
+                            a[3] * (T - kQ2000) * (T - kQ3000));
+    return kParabola * ((a[2] * (T - kQ4000) - 2 * a[3] * (T - kQ3000)) * (T - kQ5000) +
+                        a[4] * (T - kQ3000) * (T - kQ4000));
+}
+
+}  // namespace
+
+// FUNC: brings ENT, S and CP of every selected species up to the current temperature T.
+//   reads  S.pt (T, T1, T2), S.sp (A, AK, KIND, NG, N, RK, M, SPRING), S.task (F8, FSH, FU,
+//          SHY), S.eq.R0
+//   writes S.sp (ENT, S, CP, R, C, CK, IC, JA; SPRING cleared), S.pt.T when a phase boundary
+//          is pinned
+//   ends   always; a species that cannot form at T gets ENT = 1e9 and S = 0
+void FUNC(State& S)
+{
+    auto& sp = S.sp;
+    const auto& task = S.task;
+
+    sp.R = S.pt.T * kReduced;
+    sp.C = kPerThousand * std::log(sp.R);
+    sp.CK = 0;
+    sp.JA = 0;
+    FFG(S);
+    if (sp.RK != 0) FK(S);
+    sp.SPRING = false;
+
+    // The species list walks in step with the species indices: a listed species is removed
+    // when the list names species to remove (FU), an unlisted one when it names those to keep.
+    if (!task.FSH) return;
+    long p = 1;
+    for (long I = 1; I <= sp.N; ++I) {
+        bool listed = false;
+        if (p <= task.SHY.size() && task.SHY(p) == I) {
+            listed = true;
+            ++p;
+        }
+        if (listed == task.FU) {
+            sp.ENT(I) = kNoSpecies;
+            sp.S(I) = 0;
+        }
+    }
+}
+
+// FFG: the functions of the gases 1..NG at the R and C of this call.
+//   reads  S.sp (A, KIND, NG, M, R, C), S.pt.T, S.eq.R0
+//   writes S.sp (ENT, S, CP of the gases)
+//   ends   always. An ion is built on its parent and on the electron (species M), both
+//          evaluated earlier in the same pass; an ion record whose parent or electron does not
+//          come before it cannot be evaluated and takes no part.
+void FFG(State& S)
+{
+    auto& sp = S.sp;
+    const double T = S.pt.T;
+    const double R0 = S.eq.R0;
+    static const double ten_ln_ten = 10.0 * std::log(10.0);
+
+    for (long I = 1; I <= sp.NG; ++I) {
+        const double* a = &sp.A(9 * (I - 1) + 1);
+        const int kind = sp.KIND(I);
+        if (kind == 0) {
+            polynomial_gas(sp, I, a);
+            continue;
+        }
+        // Ion record: the record kind was fixed at selection; the parent index travels in the
+        // first coefficient as +-K*1e10.
+        const long K = nearest(std::fabs(a[0]) * kIonRefScale);
+        const long M = sp.M;
+        if (K < 1 || K >= I || M < 1 || M >= I) {
+            drop_species(sp, I);
+            continue;
+        }
+        const double e = T * kEvPerK;  // temperature in electronvolts
+        double w;
+        if (kind < 0) {
+            // Negative ion: detachment constant a2 ln e - a4/e + a3 (a4 the detachment energy).
+            w = (a[1] * std::log(e) - a[3] / e) + a[2];
+        } else {
+            // Positive ion: ionisation with the tabulated factor Q and the ionisation energy a6.
+            const double Q = positive_ion_q(T, a);
+            w = (std::log(Q * kQFactor) - a[5] / e) + 1.5 * std::log(e) + ten_ln_ten;
+        }
+        w = std::log(T * kDetachT) + w;
+        // The ion's Gibbs energy is its parent's, less (positive) or plus (negative) the
+        // electron's, and -/+ R0 T w for the equilibrium constant of the detachment.
+        const double sa = kind < 0 ? 1.0 : -1.0;
+        const double sb = kind > 0 ? 1.0 : -1.0;
+        sp.ENT(I) = sp.ENT(K) + (sa * w * R0 * T - sb * (sp.ENT(M) - sp.S(M) * T));
+        sp.S(I) = sp.S(K);
+        sp.CP(I) = sp.CP(K);
+    }
+}
+
+namespace {
+
+//! One walk over the condensed species' data blocks. Returns true when it pinned T onto a
+//! phase boundary and stopped, so that the walk must start again from the first block.
+bool walk_condensed(State& S)
+{
+    auto& sp = S.sp;
+    auto& pt = S.pt;
+    const bool only_last = S.task.F8;
+    const long rk = std::min<long>(sp.RK, sp.AK.size());
+    const double R = sp.R;
+
+    long q = 1;  // start of the current species' data block in AK
+    for (long I = sp.NG + 1; I <= sp.N; ++I) {
+        const long X = q <= rk ? static_cast<long>(sp.AK(q) + 0.5) : -1;
+        if (X < 0 || q + kIntervalSize * X > rk) {
+            // The blocks no longer line up with the species: leave the rest out.
+            for (long J = I; J <= sp.N; ++J) drop_species(sp, J);
+            return false;
+        }
+        bool used = false;
+        for (long g = only_last ? X : 1; g <= X; ++g) {
+            const long p = q + 1 + kIntervalSize * (g - 1);  // upper limit, then b1..b5
+            const double t = sp.AK(p);
+            if (sp.SPRING && sp.JA == 0 && pt.T1 <= t && t < pt.T2) {
+                pt.T = t;
+                sp.JA = 1;
+                return true;
+            }
+            if (t < pt.T) continue;  // the limit belongs to its interval
+            const double b1 = sp.AK(p + 1), b2 = sp.AK(p + 2), b3 = sp.AK(p + 3);
+            const double b4 = sp.AK(p + 4), b5 = sp.AK(p + 5);
+            double h = b1 * R;
+            h = (h + b2) * R;
+            double s = 1.5 * b1 * R;
+            s = (s + 2 * b2) * R;
+            double c = 3 * b1 * R;
+            c = (c + 2 * b2) * R;
+            sp.ENT(I) = (b3 + h) * R + b4;
+            sp.S(I) = (b3 * sp.C + kPerThousand * s) + b5;
+            sp.CP(I) = (b3 + c) * kPerThousand;
+            if (sp.SPRING && t == pt.T && g < X) {
+                // On a pinned boundary: enthalpy of the lower phase minus that of the upper,
+                // both at the R of this call.
+                const long n = p + kIntervalSize;
+                const double c1 = sp.AK(n + 1), c2 = sp.AK(n + 2), c3 = sp.AK(n + 3);
+                const double c4 = sp.AK(n + 4);
+                sp.IC = static_cast<int>(I);
+                sp.CK = sp.ENT(I) - ((c1 * R + c2) * R + c3) * R - c4;
+            }
+            used = true;
+            break;
+        }
+        if (!used) drop_species(sp, I);  // T lies above the substance's range
+        q += kIntervalSize * X + 1;
+    }
+    return false;
+}
+
+}  // namespace
+
+// FK: the functions of the condensed species NG+1..N from their phase intervals.
+//   reads  S.sp (AK, NG, N, RK, R, C, SPRING, JA), S.task.F8, S.pt (T, T1, T2)
+//   writes S.sp (ENT, S, CP of the condensed species, CK, IC, JA), S.pt.T when pinned
+//   ends   always. With a narrow temperature bracket (SPRING) the first interval limit met in
+//          [T1, T2) becomes the new T, once per call (JA = 1), and the walk starts again from
+//          the first condensed species with R and C unchanged: the gases and R, C take the new
+//          T at the next call. The enthalpy jump of the phase change at a pinned limit is
+//          reported in CK for species IC. A data block that would run past RK leaves its
+//          species and the later ones out.
+void FK(State& S)
+{
+    while (walk_condensed(S)) {
+    }
+}
 
 }  // namespace tev
