@@ -1,9 +1,458 @@
-// Stand-in until the routines of this file are built.
+// The operating-point sequence: ratios, chamber pressures, throat and nozzle sections, and the
+// two pressure searches (throat: flow speed equals sound speed; section: F/F* equals its ratio).
 #include "nozzle/nozzle.h"
+
+#include <cmath>
+#include <string>
+
+#include "core/constants.h"
+#include "core/errors.h"
+#include "core/layout.h"
+#include "report/report.h"
+#include "report/sink.h"
+#include "report/texts.h"
 
 namespace tev {
 
-void DIRECT(State&) {}
-void check_task(State&) {}
+namespace {
+
+//! First throat iterate as a share of the chamber pressure [-] (0.57 held as a float).
+constexpr double kThroatStart = 0.5699999928474426;
+static_assert(kThroatStart == double(0.57f));
+//! Lower end of the throat pressure bracket as a share of the chamber pressure (0.4 as a float).
+constexpr double kThroatLow = 0.4000000059604645;
+static_assert(kThroatLow == double(0.4f));
+//! Upper end of the throat pressure bracket as a share of the chamber pressure (0.7 as a float).
+constexpr double kThroatHigh = 0.699999988079071;
+static_assert(kThroatHigh == double(0.7f));
+//! Base and power of the throat temperature estimate T*0.6^0.12 (both held as floats).
+constexpr double kThroatTempBase = 0.6000000238418579;
+static_assert(kThroatTempBase == double(0.6f));
+constexpr double kThroatTempPower = 0.11999999731779099;
+static_assert(kThroatTempPower == double(0.12f));
+//! Pressure of the first iterate of an area-ratio section: 0.06*PPK/(F/F* - 1) (0.06 as a float).
+constexpr double kAreaStart = 0.05999999865889549;
+static_assert(kAreaStart == double(0.06f));
+//! Power of the pressure ratio in the starting temperature of a section (0.15 as a float).
+constexpr double kSectionTempPower = 0.15000000596046448;
+static_assert(kSectionTempPower == double(0.15f));
+//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(kJ/kg) [m/s] (44.72 as a float).
+constexpr double kVelocityFactor = 44.720001220703125;
+static_assert(kVelocityFactor == double(44.72f));
+//! Scale of the throat pressure correction (84.79 as a float).
+constexpr double kThroatStepScale = 84.79000091552734;
+static_assert(kThroatStepScale == double(84.79f));
+//! Lower bracket end of an area-ratio search that has no residual yet [atm] (1e-19 as a float).
+constexpr double kTinyPressure = 9.999999682655225e-20;
+static_assert(kTinyPressure == double(1e-19f));
+//! Start temperature and upper bracket of the first chamber point of a pressure list [K].
+constexpr double kChamberStartT = 3000.0;
+constexpr double kChamberTopT = 20000.0;
+//! Later chamber points start this far above the previous chamber temperature [K].
+constexpr double kChamberStepT = 50.0;
+//! Margin of the upper temperature bracket of a nozzle section [K].
+constexpr double kSectionMarginT = 5.0;
+//! Iterates a throat or area-ratio search may take before it is given up.
+constexpr int kMaxSearchSteps = 100;
+
+//! The throat temperature estimate 0.6^0.12, formed in double from the two float constants.
+const double kThroatTempFactor = std::pow(kThroatTempBase, kThroatTempPower);
+
+//! Ratio line of the line-mode table, written when a new ratio starts on an open page.
+const Layout& ratio_line()
+{
+    static const Layout l("(' :',2X,F5.3,3X,F5.3,103X,':')");
+    return l;
+}
+//! Trace of a new ratio: the oxidizer/fuel mass ratio and the stoichiometric ratio.
+const Layout& ratio_trace()
+{
+    static const Layout l("(1X,'H=',D15.8,2X,'KAPPA=',D15.8)");
+    return l;
+}
+//! Trace of a new ratio: the propellant enthalpy and those of oxidizer and fuel.
+const Layout& propellant_trace()
+{
+    static const Layout l("(1X,'H=',D15.8,2X,'IO=',D15.8,2X,'IG=',D15.8)");
+    return l;
+}
+//! A throat search that gave up: steps, ratio and chamber pressure [MPa].
+const Layout& throat_gave_up()
+{
+    static const Layout l(std::string("(1X,'") + texts::kThroatGaveUp +
+                          "',' after',I4,' steps: ALFA=',F6.3,' PK=',F8.3,"
+                          "' MPA; its sections are skipped')");
+    return l;
+}
+//! An area-ratio section that gave up: section number, F/F*, steps, last pressure [MPa].
+const Layout& section_gave_up()
+{
+    static const Layout l(std::string("(1X,'") + texts::kSectionGaveUp +
+                          "',' for section',I3,' (F/F*=',F8.3,') after',I4,' steps, last P=',"
+                          "F9.4,' MPA')");
+    return l;
+}
+
+//! The text of a formatted field without its leading and trailing blanks.
+std::string trimmed(const std::string& s)
+{
+    const auto b = s.find_first_not_of(' ');
+    if (b == std::string::npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+//! The blocks of one DIRECT call; each returns the block that follows it.
+enum class Step {
+    AfterChamber,
+    NextPressure,
+    NextRatio,
+    ChamberStart,
+    ExitSections,
+    AreaRatioStep,
+    SectionStart,
+    ThroatStep,
+    Done,
+};
+
+//! Flow velocity from the enthalpy drop HK - IS [m/s]; a drop that is not positive (a point at
+//! the chamber pressure) is a flow at rest instead of the root of a negative number.
+double flow_velocity(double HK, double IS)
+{
+    const double drop = HK - IS;
+    return drop > 0 ? kVelocityFactor * std::sqrt(drop) : 0.0;
+}
+
+//! A report line about a search that gave up counts as a line of an open line-mode page.
+void count_report_line(State& S)
+{
+    if (S.task.BP == 1 && S.rep.CC != 0) S.rep.CC += 1;
+}
+
+Step after_chamber(State& S)
+{
+    auto& pt = S.pt;
+    auto& eq = S.eq;
+    const auto& task = S.task;
+    if (pt.IPK == 0) return Step::NextRatio;
+    if (!pt.KAMEPA || task.FIS) return Step::NextPressure;
+    if (task.FV) {
+        // Constant-volume combustion has no nozzle.
+        pt.TK = pt.T;
+        pt.HK = pt.H;
+        return Step::NextPressure;
+    }
+    if (task.TZAM > pt.T) eq.FZC = true;
+    pt.KAMEPA = false;
+    pt.TK = pt.T;
+    pt.HK = eq.IS;
+    pt.RC = S.rep.RR;
+    pt.H = eq.SS;  // the nozzle points balance the entropy of the chamber
+    pt.T1 = 0;
+    if (task.NPA == 0) return Step::ExitSections;
+    // Throat start: pressure and temperature estimates and the pressure bracket.
+    pt.PP = kThroatStart * pt.PPK;
+    pt.PX = kThroatLow * pt.PPK;
+    pt.PY = kThroatHigh * pt.PPK;
+    pt.T = pt.T * kThroatTempFactor;
+    pt.T2 = pt.TK;
+    pt.MGK = eq.MG;
+    pt.ZKK = eq.ZK;
+    if (eq.F1) return Step::NextPressure;  // products without gas: no throat, no sections
+    pt.FKP = true;
+    pt.search_steps = 0;
+    return Step::Done;
+}
+
+Step next_pressure(State& S)
+{
+    auto& pt = S.pt;
+    const auto& task = S.task;
+    pt.IPK += 1;
+    if (pt.IPK <= task.NPK) return Step::ChamberStart;
+    pt.IPK = 0;
+    // In grid mode the pressure list starts again for the next temperature.
+    if (task.FIS && task.NPK > 0) return Step::NextPressure;
+    return Step::NextRatio;
+}
+
+Step next_ratio(State& S)
+{
+    auto& pt = S.pt;
+    auto& task = S.task;
+    auto& eq = S.eq;
+    if (pt.IA == 0 && task.NA == 0) {
+        // A single propellant: one pass without a ratio.
+        pt.IA = 1;
+        pt.H = 0;
+        task.IO = 0;
+    } else {
+        pt.IA += 1;
+        if (pt.IA > task.NA) {
+            pt.U = 1;
+            return Step::Done;
+        }
+        pt.H = task.ALFA(pt.IA) * task.KAPPA;
+        if (task.BP == 1 && S.rep.CC != 0) {
+            if (S.rep.CC < 46) {
+                S.io.out->write(ratio_line(), {Value::real(task.ALFA(pt.IA)), Value::real(pt.H)});
+                S.rep.CC += 3;
+            } else {
+                APAGE(S);
+            }
+        }
+    }
+    eq.FPP = true;
+    pt.FOT = false;
+    // Element content of the mixture; a change in the set of elements present needs a new
+    // species selection.
+    for (int i = 1; i <= 98; ++i) {
+        const double m = task.NA == 0 ? task.G(i) : (task.G(i) + task.O(i) * pt.H) / (1 + pt.H);
+        if ((m == 0) != (eq.MC(i) == 0)) pt.FOT = true;
+        eq.MC(i) = m;
+    }
+    if (pt.IA == 1 && (task.FHAC || task.FSH)) pt.FOT = true;
+    int present = 0;
+    for (int i = 1; i <= 98; ++i)
+        if (eq.MC(i) != 0) ++present;
+    S.sp.M = present;
+    S.io.out->write(ratio_trace(), {Value::real(pt.H), Value::real(task.KAPPA)});
+    // Enthalpy of the propellant per unit mass (with a prescribed chamber temperature this
+    // mass-weighted value is that temperature).
+    if (!task.FIS) pt.H = (task.IG + pt.H * task.IO) / (1 + pt.H);
+    S.io.out->write(propellant_trace(),
+                    {Value::real(pt.H), Value::real(task.IO), Value::real(task.IG)});
+    return Step::NextPressure;
+}
+
+Step chamber_start(State& S)
+{
+    auto& pt = S.pt;
+    auto& eq = S.eq;
+    const auto& task = S.task;
+    pt.KAMEPA = true;
+    pt.PPK = task.PK(pt.IPK) * kAtmPerMPa;
+    pt.PP = pt.PPK;
+    pt.PKP = 0;
+    eq.FZC = false;
+    eq.FPZ = false;
+    pt.PX = pt.PY = pt.FX = pt.FY = 0;
+    pt.DA = 1;
+    if (task.FTK) {
+        // A prescribed chamber temperature: a point at fixed temperature.
+        pt.T = pt.IPK == 1 ? pt.H : pt.TK;
+        pt.T1 = pt.T2 = pt.T;
+        pt.U = 2;
+        return Step::Done;
+    }
+    if (task.FIS) {
+        if (pt.IPK == 1) return Step::ExitSections;  // next temperature of the grid
+        pt.U = 3;
+        return Step::Done;
+    }
+    if (pt.IPK == 1) {
+        pt.T1 = 0;
+        pt.T2 = kChamberTopT;
+        pt.T = kChamberStartT;
+    } else {
+        pt.T2 = pt.TK + kChamberStepT;
+        pt.T = pt.T2;
+        pt.T1 = 0;
+        pt.H = pt.HK;
+    }
+    pt.U = 2;
+    return Step::Done;
+}
+
+Step exit_sections(State& S)
+{
+    auto& pt = S.pt;
+    const auto& task = S.task;
+    if (task.FFF && pt.PX != pt.PY) return Step::AreaRatioStep;
+    pt.IPA += 1;
+    if (pt.IPA > task.NPA) {
+        pt.IPA = 0;
+        if (task.FIS) {
+            pt.IPK = 0;
+            return Step::NextRatio;
+        }
+        return Step::NextPressure;
+    }
+    pt.U = 2;
+    if (task.FIS) {
+        pt.T = task.PA(pt.IPA);
+        return Step::Done;
+    }
+    // The side of the throat is fixed here, once for the whole search of the section.
+    pt.DA = 1;
+    if (task.FFF) {
+        pt.FA = task.PA(pt.IPA);
+        pt.PX = kTinyPressure;
+        pt.PY = 0;
+        pt.FX = pt.FY = 0;
+        pt.PPA = kAreaStart * pt.PPK / (pt.FA - 1);
+        // A list that does not grow after this entry lies before the throat.
+        if (pt.IPA != task.NPA && task.PA(pt.IPA + 1) <= pt.FA) pt.DA = -1;
+        pt.search_steps = 0;
+    } else if (task.FE) {
+        pt.PPA = pt.PPK / task.PA(pt.IPA);
+    } else {
+        pt.PPA = task.PA(pt.IPA) * kAtmPerMPa;
+    }
+    return Step::SectionStart;
+}
+
+Step area_ratio_step(State& S)
+{
+    auto& pt = S.pt;
+    const double RR = S.rep.RR;
+    pt.search_steps += 1;
+    if (pt.search_steps >= kMaxSearchSteps) {
+        S.io.out->write(section_gave_up(),
+                        {Value::integer(pt.IPA), Value::real(pt.FA),
+                         Value::integer(pt.search_steps), Value::real(pt.PP * kMPaPerAtm)});
+        count_report_line(S);
+        S.st.point_failures += 1;
+        pt.PX = pt.PY = pt.FX = pt.FY = 0;
+        return Step::ExitSections;  // on with the next section
+    }
+    if (RR > 0) {
+        pt.PY = pt.PP;
+        pt.FY = RR;
+    } else {
+        pt.PX = pt.PP;
+        pt.FX = RR;
+    }
+    if (pt.FX == 0 || pt.FY == 0 || pt.FX * pt.FY == 0) {
+        // One side of the bracket has no residual yet: double or halve the pressure.
+        pt.PPA = RR < 0 ? 2 * pt.PP : 0.5 * pt.PP;
+    } else if (!std::isfinite(pt.FX) || !std::isfinite(pt.FY)) {
+        // An end at rest (infinite area) gives the secant no slope: halve the bracket.
+        pt.PPA = (pt.PX + pt.PY) / 2;
+    } else {
+        pt.PPA = pt.PX - pt.FX * (pt.PY - pt.PX) / (pt.FY - pt.FX);
+    }
+    return Step::SectionStart;
+}
+
+Step section_start(State& S)
+{
+    auto& pt = S.pt;
+    auto& eq = S.eq;
+    const auto& task = S.task;
+    pt.T2 = pt.PPA < pt.PP ? pt.T : pt.TK;
+    pt.T2 = pt.T2 + kSectionMarginT;
+    // A supersonic section never lies above, a subsonic one never below the throat pressure.
+    if (task.FFF && pt.DA * pt.PPA > pt.DA * pt.PKP) pt.PPA = pt.PKP;
+    if (!task.FT) {
+        if (pt.PPA > pt.PPK) pt.PPA = pt.PPK;
+        pt.T = pt.T * std::pow(pt.PPA / pt.PP, kSectionTempPower);
+        pt.T1 = 0;
+        pt.PP = pt.PPA;
+        return Step::Done;
+    }
+    // A section given by its temperature: PPA holds it scaled like a pressure.
+    pt.PPA = pt.PPA * kMPaPerAtm;
+    pt.P2 = pt.PPK;
+    pt.P1 = 0;
+    const double r = pt.PPA / pt.T;
+    double r7 = r;
+    for (int k = 2; k <= 7; ++k) r7 = r7 * r;
+    pt.PP = pt.PP * r7;
+    if (pt.PPA < task.TZAM && !eq.FZC) {
+        // The freezing point is computed first; the solver then goes on to the section.
+        pt.T = task.TZAM;
+        eq.FPZ = true;
+        return Step::Done;
+    }
+    pt.T = pt.PPA;
+    return Step::Done;
+}
+
+Step throat_step(State& S)
+{
+    auto& pt = S.pt;
+    const auto& eq = S.eq;
+    pt.search_steps += 1;
+    if (pt.search_steps >= kMaxSearchSteps) {
+        S.io.out->write(throat_gave_up(),
+                        {Value::integer(pt.search_steps), Value::real(S.task.ALFA(pt.IA)),
+                         Value::real(pt.PPK * kMPaPerAtm)});
+        count_report_line(S);
+        S.st.point_failures += 1;
+        // The sections are measured against the throat: without it they are skipped.
+        pt.FKP = false;
+        pt.PX = pt.PY = pt.FX = pt.FY = 0;
+        return Step::NextPressure;
+    }
+    // Newton-like correction of the pressure towards flow speed = sound speed.
+    pt.W = flow_velocity(pt.HK, eq.IS);
+    const double WA2 = pt.WA * pt.WA;
+    pt.PP = pt.PP * (1 + eq.MS * (pt.W * pt.W - WA2) /
+                             (kThroatStepScale * (2 * pt.T + WA2 * pt.PPA / eq.CPR)));
+    if (pt.PP < pt.PX || pt.PP > pt.PY) pt.PP = (pt.PX + pt.PY) / 2;
+    pt.T1 = 0;
+    pt.T2 = pt.TK;
+    return Step::Done;
+}
+
+}  // namespace
+
+// DIRECT: decides what the driver computes next, after every reported point and once before
+// the first. Walks the ratios, for each the chamber pressures, for each the chamber point, the
+// throat search and the exit sections (or, in grid mode, every temperature at every pressure).
+//   reads  S.task (lists and options), the point just computed (S.eq, S.pt.WA, S.rep.RR)
+//   writes S.pt (indices, pressures, temperatures, bracket, U), S.eq.MC/FZC/FPZ/FPP, S.sp.M
+//   ends   with U = 1 when no point is left; a search that reaches its step limit is reported
+//          and counted in S.st.point_failures, and the run goes on; never throws
+void DIRECT(State& S)
+{
+    S.pt.FOT = false;
+    S.sp.SPRING = false;
+    Step step;
+    if (S.pt.FKP)
+        step = Step::ThroatStep;
+    else if (S.pt.PKP == 0 && (S.task.FIS || S.pt.IPA == 0))
+        step = Step::AfterChamber;
+    else
+        step = Step::ExitSections;
+    while (step != Step::Done) {
+        switch (step) {
+        case Step::AfterChamber: step = after_chamber(S); break;
+        case Step::NextPressure: step = next_pressure(S); break;
+        case Step::NextRatio: step = next_ratio(S); break;
+        case Step::ChamberStart: step = chamber_start(S); break;
+        case Step::ExitSections: step = exit_sections(S); break;
+        case Step::AreaRatioStep: step = area_ratio_step(S); break;
+        case Step::SectionStart: step = section_start(S); break;
+        case Step::ThroatStep: step = throat_step(S); break;
+        case Step::Done: break;
+        }
+    }
+}
+
+// check_task: rejects, before any calculation, a task whose operating points cannot be
+// computed. Reads S.task; throws InputError naming the task file.
+void check_task(State& S)
+{
+    const auto& task = S.task;
+    const auto fail = [&](const std::string& detail) {
+        throw InputError(S.io.task_name, 5, "READ", detail);
+    };
+    if (task.NPK <= 0)
+        fail("no chamber pressure given: the task has no operating point to compute");
+    for (int i = 1; i <= task.NPK; ++i) {
+        if (!(task.PK(i) > 0))
+            fail("chamber pressure " + std::to_string(i) + " is " +
+                 (task.PK(i) == 0 ? std::string("zero") : std::string("negative")) +
+                 ": every chamber pressure must be positive");
+    }
+    if (task.FFF) {
+        for (int i = 1; i <= task.NPA; ++i) {
+            if (!(task.PA(i) > 1))
+                fail("area ratio " + std::to_string(i) + " is " + trimmed(format_real('G', 12, 5, task.PA(i))) +
+                     ": an area ratio F/F* must be above 1");
+        }
+    }
+}
 
 }  // namespace tev

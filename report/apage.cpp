@@ -1,8 +1,192 @@
-// Stand-in until the routines of this file are built.
+// Report pages: closes a line-mode page of the results table, or prints a table-mode page of
+// up to six points side by side with the composition of their products.
 #include "report/report.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/constants.h"
+#include "core/layout.h"
+#include "report/sink.h"
+#include "report/texts.h"
 
 namespace tev {
 
-void APAGE(State&) {}
+namespace {
+
+//! A packed composition entry at or above this carries a species of zero amount
+//! (1.00001 as a float).
+constexpr double kZeroAmountMark = 1.0000100135803223;
+static_assert(kZeroAmountMark == double(1.00001f));
+//! Rounding margin when the library number is read from the fraction of an identification value.
+constexpr double kNumberMargin = 0.00005;
+//! Lines of a line-mode page before its closing rule.
+constexpr int kPageLines = 49;
+//! Rows of the page table: properties of every point, nozzle rows, electrical rows.
+constexpr int kPointRows = 18;
+constexpr int kNozzleRows = 25;
+constexpr int kPropertyRows = 31;
+//! Names are held for library numbers 1..999.
+constexpr int kNamedSpecies = 999;
+//! Width of one composition group: name A8, number I4, value G9.3.
+constexpr int kGroupWidth = 8 + 4 + 9;
+//! Blank columns that open a composition row.
+constexpr int kCompositionIndent = 4;
+
+const Layout& filler()
+{
+    static const Layout l("(1X,/)");
+    return l;
+}
+const Layout& closing_rule()
+{
+    static const Layout l("(5(/),120('-'))");
+    return l;
+}
+const Layout& page_opening()
+{
+    static const Layout l("(1(/),120('.'))");
+    return l;
+}
+const Layout& property_row()
+{
+    static const Layout l("(1X,':',I2,':',A4,':',6(F12.5,':',6X))");
+    return l;
+}
+const Layout& block_separator()
+{
+    static const Layout l("(1X,/,/)");
+    return l;
+}
+//! One name-number-value group of a composition row.
+const Layout& composition_group()
+{
+    static const Layout l("(A8,I4,G9.3)");
+    return l;
+}
+const Layout& page_closing()
+{
+    static const Layout l("(1X,120('.'),5(/))");
+    return l;
+}
+
+//! 0.1 raised to k by repeated multiplication (k < 0: its reciprocal), as the packing does.
+double tenth_power(long k)
+{
+    double r = 1;
+    for (long i = 0; i < std::labs(k); ++i) r = r * 0.1;
+    return k < 0 ? 1 / r : r;
+}
+
+//! The library number a packed composition entry carries. A zero-amount entry (an
+//! identification value) is set to 0 so that 0 is printed.
+int unpack_number(double& v)
+{
+    if (v >= kZeroAmountMark) {
+        const int number = static_cast<int>(std::trunc((v - std::trunc(v) + kNumberMargin) * 1e4));
+        v = 0;
+        return number;
+    }
+    double R = 1;
+    if (v < 0) {
+        R = tenth_power(static_cast<long>(std::trunc(std::log(std::fabs(v)) * kLog10Factor)));
+    } else {
+        while (std::fabs(v * R) < 0.1) R = R * 10;
+    }
+    // Up to 1e11: the difference is formed in 64-bit integers.
+    const auto all_digits = static_cast<std::int64_t>(std::trunc(std::fabs(v * R * 1e10) + 0.5));
+    const auto value_digits = static_cast<std::int64_t>(std::trunc(std::fabs(v * R * 1e6)));
+    return static_cast<int>(all_digits - 10000 * value_digits);
+}
+
+//! The printed name of a library number.
+std::string species_name(const State& S, int number)
+{
+    if (number < 1 || number > kNamedSpecies) return texts::kUnknownSpecies;
+    return S.lib.KOM(number).s;
+}
+
+void property_row_line(State& S, int row, const std::string& label, int columns)
+{
+    std::vector<Value> values{Value::integer(row), Value::name(label)};
+    for (int j = 1; j <= columns; ++j) values.push_back(Value::real(S.rep.ST(row, j)));
+    S.io.out->write(property_row(), values);
+}
+
+//! One composition row of the page. A cell that holds no entry (its point had fewer species)
+//! is left blank over the group's width; blank cells at the end of the row are not written.
+void composition_row_line(State& S, int row, int columns)
+{
+    auto& rep = S.rep;
+    std::string line(kCompositionIndent, ' ');
+    std::string pending;
+    for (int j = 1; j <= columns; ++j) {
+        double v = rep.ST(kPropertyRows + row, j);
+        if (v == 0 || !std::isfinite(v)) {
+            rep.NS(j) = 0;
+            pending += std::string(kGroupWidth, ' ');
+            continue;
+        }
+        rep.NS(j) = unpack_number(v);
+        rep.ST(kPropertyRows + row, j) = v;
+        const auto group = write_layout(
+            composition_group(),
+            {Value::name(species_name(S, rep.NS(j))), Value::integer(rep.NS(j)), Value::real(v)});
+        line += pending;
+        pending.clear();
+        if (!group.empty()) line += group.front();
+    }
+    S.io.out->line(line);
+}
+
+}  // namespace
+
+// APAGE: closes the current report page. In line mode it fills the page to its fixed length
+// and ends it with a rule; in table mode it prints the stored columns (property rows, the
+// electrical rows with ions, the composition with species names) and clears the table.
+//   reads  S.rep (AP, CC, CT, ST), S.task.FIS, S.eq.MC(98), S.lib (RDAT, KOM)
+//   writes S.rep.CC = 0; in table mode S.rep.CT = 1, S.rep.ST = 0, S.rep.NS
+//   ends   without writing anything when no page is open
+void APAGE(State& S)
+{
+    auto& rep = S.rep;
+    auto& out = *S.io.out;
+    if (rep.AP == 1) {
+        if (rep.CC == 0) return;
+        while (rep.CC < kPageLines) {
+            out.write(filler());
+            rep.CC += 1;
+        }
+        out.write(closing_rule());
+        rep.CC = 0;
+        return;
+    }
+
+    if (rep.CT == 1) {
+        rep.CC = 0;
+        return;
+    }
+    out.write(page_opening());
+    const int columns = rep.CT - 1;
+    for (int i = 1; i <= kPointRows; ++i) property_row_line(S, i, S.lib.RDAT(i).s, columns);
+    if (!S.task.FIS)
+        for (int i = kPointRows + 1; i <= kNozzleRows; ++i)
+            property_row_line(S, i, S.lib.RDAT(i).s, columns);
+    if (S.eq.MC(98) > 0) {
+        const std::string blank_label(4, ' ');
+        for (int i = kNozzleRows + 1; i <= kPropertyRows; ++i) {
+            if (S.task.FIS && (i == 29 || i == 30)) continue;  // nozzle rows
+            property_row_line(S, i, blank_label, columns);
+        }
+    }
+    out.write(block_separator());
+    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns);
+    rep.CT = 1;
+    rep.ST.fill(0);
+    out.write(page_closing());
+    rep.CC = 0;
+}
 
 }  // namespace tev

@@ -1,8 +1,348 @@
-// Stand-in until the routines of this file are built.
+// The results report of one finished point: performance figures, the convergence tests of the
+// throat and area-ratio searches, and the point's line (line mode) or page column (table mode).
 #include "report/report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "core/constants.h"
+#include "core/layout.h"
+#include "report/sink.h"
+#include "report/texts.h"
 
 namespace tev {
 
-void OUT(State&) {}
+namespace {
+
+//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(kJ/kg) [m/s] (44.72 as a float).
+constexpr double kVelocityFactor = 44.720001220703125;
+static_assert(kVelocityFactor == double(44.72f));
+//! Throat found: flow speed within this share of the sound speed (0.0005 as a float).
+constexpr double kThroatSpeedTol = 0.0005000000237487257;
+static_assert(kThroatSpeedTol == double(0.0005f));
+//! Throat found: pressure bracket narrower than this share of its upper end (0.001 as a float).
+constexpr double kThroatBracketTol = 0.0010000000474974513;
+static_assert(kThroatBracketTol == double(0.001f));
+//! Section found: area ratio within this share of its target (0.001 as a float).
+constexpr double kAreaTol = 0.0010000000474974513;
+static_assert(kAreaTol == double(0.001f));
+//! Section found: pressure bracket narrower than this share of its upper end (0.01 as a float).
+constexpr double kAreaBracketTol = 0.009999999776482582;
+static_assert(kAreaBracketTol == double(0.01f));
+//! Atmospheres times this give the section area per unit mass flow (10.1325 as a float).
+constexpr double kAreaScale = 10.132499694824219;
+static_assert(kAreaScale == double(10.1325f));
+//! Electrical conductivity per electron density to mobility (6.24146 as a float).
+constexpr double kMobilityFactor = 6.241459846496582;
+static_assert(kMobilityFactor == double(6.24146f));
+//! Scale of the magnetohydrodynamic interaction row (1e-6 as a float).
+constexpr double kInteractionScale = 9.999999974752427e-07;
+static_assert(kInteractionScale == double(1e-6f));
+//! Specific volume: 82.06305*T/(p*M) [cm3 atm/(mol K)] as a double.
+constexpr double kVolumeFactor = 82.06305010256294;
+//! Amounts below this share of the total are shown as decimal logarithms (1e-18 as a float).
+constexpr double kLogShare = 1.000000045813705e-18;
+static_assert(kLogShare == double(1e-18f));
+//! Rows of the page table before the composition; composition rows a page holds.
+constexpr int kPropertyRows = 31;
+constexpr int kMaxCompositionRows = 49;
+//! Line count at which a line-mode page is closed before the next point.
+constexpr int kPageLines = 49;
+//! Line count of a freshly opened page (rule, title, column titles, system title, ratio).
+constexpr int kHeaderLines = 7;
+
+const Layout& rule_and_title()
+{
+    static const Layout l(std::string("(' ',120('-'),8(/),'") + texts::kTableTitle +
+                          "',5(/),120('.'))");
+    return l;
+}
+const Layout& column_titles()
+{
+    static const Layout l(
+        "(' ',':',2X,'ALFA',5X,'K1',6X,'P',9X,'J',5X,'T',7X,'M',7X,'CPR',5X,'CPZ',5X,'K3',6X,"
+        "'B',6X,'IS',4X,'ISP',5X,'F/FKP',5X,'Z',3X,':')");
+    return l;
+}
+const Layout& system_title()
+{
+    static const Layout l(std::string("(' ',120('.'),/,':',9X,'") + texts::kSystemNumber +
+                          "',5X,'" + texts::kComponents + "',60X,':')");
+    return l;
+}
+const Layout& ratio_line()
+{
+    static const Layout l("(' ',': ',F5.3,3X,F5.3,103X,':')");
+    return l;
+}
+const Layout& chamber_line()
+{
+    static const Layout l("(' ',':',16X,F8.3,F9.2,2X,F6.0,3X,F6.3,2(2X,F6.4),43X,F7.4,':')");
+    return l;
+}
+const Layout& section_line()
+{
+    static const Layout l(
+        "(' ',':',16X,F8.3,F9.2,2X,F6.0,3X,F6.3,2(2X,F6.4),3X,F5.3,3(2X,F6.1),2X,F8.3,3X,"
+        "F7.4,':')");
+    return l;
+}
+
+//! The value as the nearest single-precision number, as the printed figures are rounded.
+double as_single(double x) { return static_cast<double>(static_cast<float>(x)); }
+
+//! 0.1 raised to k by repeated multiplication (k < 0: its reciprocal).
+double tenth_power(long k)
+{
+    double r = 1;
+    for (long i = 0; i < std::labs(k); ++i) r = r * 0.1;
+    return k < 0 ? 1 / r : r;
+}
+
+//! Packs a mole fraction (x > 0) or the decimal logarithm of one (x < 0) with the library
+//! number carried in the fraction of w = |XF2|: six significant digits of x, then the number
+//! in the next four, scaled back so that three printed digits still show x.
+double pack_entry(double x, double w)
+{
+    const double number_part = w - std::trunc(w);  // library number / 1e4
+    if (x == 0) return w;
+    double R = 1;
+    if (x > 0) {
+        while (std::fabs(x * R) < 0.1) R = R * 10;
+    } else {
+        R = tenth_power(static_cast<long>(std::trunc(std::log(std::fabs(x)) * kLog10Factor)));
+    }
+    const double m = std::trunc(std::fabs(x * R * 1e6) + 0.5);
+    const double packed = (m + number_part) / R * 1e-6;
+    return x > 0 ? packed : -packed;
+}
+
+//! Number of leading HAC entries that the species selection turned into species indices.
+int converted_listed_species(const State& S)
+{
+    const auto& task = S.task;
+    int count = 0;
+    for (int k = 1; k <= 5; ++k) {
+        const int h = task.HAC(k);
+        if (h < 1 || h > S.sp.N) break;
+        if (task.HAC_LIB(k) != 0) {
+            const double w = std::fabs(S.sp.XF2(h));
+            const long number = static_cast<long>(std::trunc((w - std::trunc(w)) * 1e4 + 0.5));
+            if (number != task.HAC_LIB(k)) break;
+        }
+        ++count;
+    }
+    return count;
+}
+
+//! Performance figures of a nozzle point and the tests of a running search. Returns false
+//! for a search iterate that has not converged (it is not reported).
+bool nozzle_point(State& S)
+{
+    auto& pt = S.pt;
+    auto& eq = S.eq;
+    auto& rep = S.rep;
+    const double drop = pt.HK - eq.IS;
+    // A point at the chamber pressure has no enthalpy drop: a flow at rest, not a NaN.
+    pt.W = drop > 0 ? kVelocityFactor * std::sqrt(drop) : 0.0;
+    rep.PYD = pt.W;
+    eq.BT = rep.RR / pt.W * pt.T;
+    rep.RR = (pt.RC + rep.RR) / 2;
+    rep.PYDP = pt.W + eq.BT;
+    eq.BT = eq.BT / pt.PP * pt.PPK;
+
+    if (pt.FKP) {
+        // Throat: flow speed equals sound speed. Move the bracket end on this side.
+        const double D = pt.W - pt.WA;
+        if (D > 0)
+            pt.PX = pt.PP;
+        else
+            pt.PY = pt.PP;
+        const bool found = std::fabs(D) / pt.WA <= kThroatSpeedTol ||
+                           (pt.PY - pt.PX) / pt.PY <= kThroatBracketTol;
+        if (!found) return false;
+        pt.FKP = false;
+        rep.BTMIN = eq.BT;
+        rep.ST(23, rep.CT) = eq.BT;
+        pt.PX = pt.PY = pt.FX = pt.FY = 0;
+        pt.W = pt.WA;
+        pt.PKP = pt.PP;
+    }
+
+    // Mean isentropic exponent from the chamber to this section.
+    if (pt.ZKK != 1) {
+        rep.RR = std::log(pt.PPK / pt.PP) /
+                 std::log((1 - eq.ZK) * pt.MGK * pt.PPK * pt.T /
+                          ((1 - pt.ZKK) * eq.MG * pt.PP * pt.TK));
+    }
+
+    if (S.task.FFF && pt.PX != pt.PY) {
+        // Area-ratio section: the residual stays in RR for the next pressure step.
+        eq.E = rep.RR;
+        rep.RR = pt.DA * (pt.FA - eq.BT / rep.BTMIN);
+        const bool found = std::fabs(rep.RR) <= kAreaTol * pt.FA ||
+                           std::fabs(pt.PY - pt.PX) < kAreaBracketTol * pt.PY;
+        if (!found) return false;
+        pt.PX = pt.PY;
+        rep.RR = eq.E;
+    }
+    return true;
+}
+
+//! One line of the line-mode table, opening a page first when none is open.
+void report_line(State& S, bool chamber)
+{
+    auto& rep = S.rep;
+    const auto& pt = S.pt;
+    const auto& eq = S.eq;
+    const auto& task = S.task;
+    auto& out = *S.io.out;
+    if (rep.CC >= kPageLines) APAGE(S);
+    if (rep.CC == 0) {
+        out.write(rule_and_title());
+        out.write(column_titles());
+        out.write(system_title());
+        out.write(ratio_line(), {Value::real(task.ALFA(pt.IA)),
+                                 Value::real(as_single(task.ALFA(pt.IA) * task.KAPPA))});
+        rep.CC = kHeaderLines;
+    }
+    rep.CC += 1;
+    const double P = as_single(pt.PP * kMPaPerAtm);
+    if (chamber) {
+        out.write(chamber_line(),
+                  {Value::real(P), Value::real(eq.IS), Value::real(pt.T), Value::real(eq.MS),
+                   Value::real(eq.CPR), Value::real(eq.CPZ), Value::real(eq.ZK)});
+        return;
+    }
+    out.write(section_line(),
+              {Value::real(P), Value::real(eq.IS), Value::real(pt.T), Value::real(eq.MS),
+               Value::real(eq.CPR), Value::real(eq.CPZ), Value::real(rep.RR),
+               Value::real(rep.BTMIN), Value::real(rep.PYD), Value::real(rep.PYDP),
+               Value::real(as_single(eq.BT / rep.BTMIN)), Value::real(eq.ZK)});
+}
+
+//! Rows 1 to 31 of the page column of this point.
+void store_properties(State& S, bool chamber)
+{
+    auto& rep = S.rep;
+    const auto& pt = S.pt;
+    const auto& eq = S.eq;
+    const auto& tr = S.tr;
+    const auto& task = S.task;
+    const int c = rep.CT;
+    auto row = [&](int i) -> double& { return rep.ST(i, c); };
+    row(1) = task.ALFA(pt.IA);
+    row(2) = task.ALFA(pt.IA) * task.KAPPA;
+    row(3) = pt.PP * kMPaPerAtm;
+    row(4) = pt.T;
+    row(5) = eq.IS;
+    row(6) = eq.SS;
+    row(7) = eq.MS;
+    row(8) = eq.CPR;
+    row(9) = eq.CPRG;
+    row(10) = eq.CPZ;
+    if (eq.MS != 0) row(11) = kRgas / eq.MS;
+    row(12) = pt.K5;
+    row(13) = eq.ZK;
+    row(14) = pt.WA;
+    row(15) = tr.NSM;
+    row(16) = tr.LS;
+    row(17) = tr.LR;
+    row(18) = tr.PL;
+    if (!chamber) {
+        row(19) = rep.RR;
+        row(20) = rep.PYD / pt.WA;
+        row(21) = rep.PYD;
+        row(22) = rep.PYDP;
+        row(24) = eq.BT / (pt.PPK * kAreaScale);
+        row(25) = eq.BT / rep.BTMIN;
+    } else if (task.FV) {
+        row(25) = kVolumeFactor * pt.T / (pt.PP * eq.MS);
+    }
+    if (eq.MC(98) != 0) row(26) = tr.GG;
+    row(28) = eq.NE;
+    if (!chamber) {
+        row(29) = rep.PYD * rep.PYD * tr.GG * kInteractionScale;
+        row(30) = row(29) * row(24);
+    }
+    if (eq.MC(98) != 0) row(31) = tr.GG / eq.NE * kMobilityFactor;
+}
+
+//! The composition of this point, largest amounts first, packed into rows 32 and on.
+void store_composition(State& S)
+{
+    auto& eq = S.eq;
+    auto& rep = S.rep;
+    const int N = S.sp.N;
+    for (int i = 1; i <= N; ++i) eq.XR(i) = S.sp.XF2(i);
+    // The listed species are shown with zero amount.
+    if (S.task.FHAC) {
+        const int listed = converted_listed_species(S);
+        for (int k = 1; k <= listed; ++k) eq.PR(S.task.HAC(k)) = 0;
+    }
+    // Descending order by exchanging neighbours; equal amounts keep their order.
+    bool exchanged = true;
+    while (exchanged) {
+        exchanged = false;
+        for (int i = 1; i <= N - 1; ++i) {
+            if (eq.PR(i) < eq.PR(i + 1)) {
+                std::swap(eq.PR(i), eq.PR(i + 1));
+                std::swap(eq.XR(i), eq.XR(i + 1));
+                exchanged = true;
+            }
+        }
+    }
+    double total = 0;
+    for (int i = 1; i <= N; ++i)
+        if (eq.PR(i) > 0) total += eq.PR(i);
+    eq.E = total;
+    S.pt.W = std::log(total);
+    // Mole fractions; the tiniest amounts and those held as logarithms become decimal
+    // logarithms of their fractions (negative numbers).
+    for (int i = 1; i <= N; ++i) {
+        const double p = eq.PR(i);
+        if (p > kLogShare * total || p == 0)
+            eq.PR(i) = p / total;
+        else if (p > 0)
+            eq.PR(i) = (std::log(p) - S.pt.W) * kLog10Factor;
+        else
+            eq.PR(i) = (p - S.pt.W) * kLog10Factor;
+    }
+    // A page shows as many composition rows as its richest column needs.
+    rep.CC = std::max(rep.CC, std::min(N, kMaxCompositionRows));
+    const int rows = std::min(N, kMaxCompositionRows);
+    for (int i = 1; i <= rows; ++i)
+        rep.ST(kPropertyRows + i, rep.CT) = pack_entry(eq.PR(i), std::fabs(eq.XR(i)));
+}
+
+}  // namespace
+
+// OUT: reports a finished point. For a nozzle point it first forms the flow velocity (specific
+// impulse), the vacuum impulse, the flow complex, the area ratio and the mean isentropic
+// exponent, and runs the convergence tests of the throat and area-ratio searches; an iterate
+// that has not converged is not reported.
+//   reads  S.pt, S.eq, S.tr, S.task (ALFA, KAPPA, BP, FFF, FIS, FV, FHAC, HAC), S.sp (N, XF2)
+//   writes S.rep (RR, PYD, PYDP, BTMIN, ST, CT, CC, AP), S.pt (W, PX, PY, FX, FY, FKP, PKP),
+//          S.eq (BT, E; in table mode PR and XR are sorted and rewritten)
+//   ends   after one line or one stored column, or silently for an unconverged iterate
+void OUT(State& S)
+{
+    auto& rep = S.rep;
+    if (S.eq.MS != 0) rep.RR = kRgas / S.eq.MS;
+    const bool chamber = S.pt.KAMEPA || S.task.FIS;
+    if (!chamber && !nozzle_point(S)) return;
+
+    rep.AP = S.task.BP;
+    if (S.task.BP == 1) {
+        report_line(S, chamber);
+        return;
+    }
+    store_properties(S, chamber);
+    store_composition(S);
+    rep.CT += 1;
+    if (rep.CT == 7) APAGE(S);
+}
 
 }  // namespace tev
