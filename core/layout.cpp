@@ -250,8 +250,8 @@ void significant_digits(double x, int d, std::string& digits, int& e)
         return;
     }
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific,
-                                   d - 1);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, d - 1);
     const std::string s(buf, res.ptr);
     const std::size_t epos = s.find('e');
     digits.clear();
@@ -528,7 +528,8 @@ void RecordReader::read(const Layout& layout, std::size_t count,
         }
         // A short line reads its missing columns as blanks.
         std::string_view field;
-        if (col < line.size()) field = std::string_view(line).substr(col, static_cast<std::size_t>(a.w));
+        if (col < line.size())
+            field = std::string_view(line).substr(col, static_cast<std::size_t>(a.w));
         const std::size_t field_col = col;
         col += static_cast<std::size_t>(a.w);
         Value v;
