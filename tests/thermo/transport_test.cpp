@@ -1,0 +1,229 @@
+// Viscosity, thermal conductivity and Prandtl number of the gas phase (TEPL).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "core/constants.h"
+#include "thermo/thermo.h"
+
+namespace {
+
+using tev::State;
+
+// Collision integral of the fit written out from its coefficients (floats, as the fit holds
+// them), so that the row switch can be checked from outside.
+double omega_low(double x)
+{
+    const double c[] = {1.5883268f, -0.7949663f, 0.2886971f, 0.02679945f, -0.052694093f,
+                        0.010213004f};
+    return ((((c[5] * x + c[4]) * x + c[3]) * x + c[2]) * x + c[1]) * x + c[0];
+}
+double omega_high(double x)
+{
+    const double c[] = {1.276411f, -0.29454455f, 0.058431502f, -0.007840739f, 0.00043350496f};
+    return (((c[4] * x + c[3]) * x + c[2]) * x + c[1]) * x + c[0];
+}
+
+class Tepl : public ::testing::Test {
+protected:
+    std::unique_ptr<State> S = std::make_unique<State>();
+
+    void SetUp() override
+    {
+        S->eq.R0 = tev::kR0;
+        S->eq.CPZG = 2.0;
+        S->eq.CPRG = 3.0;
+        S->pt.T = 300.0;
+    }
+    // Adds a gas (species NG+1) with amount p [mol/kg], molar mass, sigma, eps/k and cp.
+    int add_gas(double p, double mk, double sg, double ek, double cp)
+    {
+        const int i = ++S->sp.NG;
+        S->sp.N = S->sp.NG;
+        S->eq.PR(i) = p;
+        S->eq.MK(i) = mk;
+        S->sp.SG(i) = sg;
+        S->sp.EK(i) = ek;
+        S->sp.CP(i) = cp;
+        return i;
+    }
+    double nt_of(double mk, double sg, double omega) const
+    {
+        return std::sqrt(mk * S->pt.T) / (sg * sg * omega) * 2.6693000726063683e-05;
+    }
+};
+
+TEST_F(Tepl, NitrogenAtRoomTemperatureHasItsMeasuredViscosity)
+{
+    // N2 at 300 K: 17.9 uPa s measured; thermal conductivity 0.026 W/(m K); Pr 0.71.
+    add_gas(1.0, 28.0134, 3.798, 71.4, 6.96);
+    S->eq.CPZG = 1.041;
+    S->eq.CPRG = 1.041;
+    tev::TEPL(*S);
+    EXPECT_NEAR(S->tr.NSM, 17.9e-6, 0.02 * 17.9e-6);
+    EXPECT_NEAR(S->tr.LS, 0.0259, 0.1 * 0.0259);
+    EXPECT_NEAR(S->tr.PL, 0.71, 0.1 * 0.71);
+}
+
+TEST_F(Tepl, SingleGasGivesThePureGasClosedForms)
+{
+    const int g = add_gas(2.0, 18.015, 2.641, 809.1, 9.0);
+    S->pt.T = 3000.0;
+    tev::TEPL(*S);
+    const double nt = nt_of(18.015, 2.641, omega_low(std::log(3000.0 / 809.1)));
+    EXPECT_DOUBLE_EQ(S->tr.NT(g), nt);
+    EXPECT_DOUBLE_EQ(S->tr.NSM, nt * 0.1f);
+    EXPECT_DOUBLE_EQ(S->tr.LS1, nt / 18.015 * tev::kR0 * 3.75);
+    EXPECT_DOUBLE_EQ(S->tr.LS2, (0.4f * 9.0 / tev::kR0 - 1) / 18.015 * nt * tev::kR0 * 3.75 *
+                                    double(0.88f));
+    EXPECT_DOUBLE_EQ(S->tr.LS, (S->tr.LS1 + S->tr.LS2) * 418.4f);
+    EXPECT_DOUBLE_EQ(S->tr.LR, S->tr.LS * 3.0 / 2.0);
+    EXPECT_DOUBLE_EQ(S->tr.PL, S->tr.NSM * 2.0 / S->tr.LS * 1000);
+}
+
+TEST_F(Tepl, FractionsCountCondensedSpeciesAndDropLogEncodedAmounts)
+{
+    add_gas(1.0, 28.0134, 3.798, 71.4, 6.96);
+    add_gas(-30.0, 2.016, 2.827, 59.7, 6.9);  // ln of a tiny amount: not a fraction
+    S->sp.N = 3;                               // species 3 condensed
+    S->eq.PR(3) = 3.0;
+    tev::TEPL(*S);
+    EXPECT_DOUBLE_EQ(S->eq.PR(1), 0.25);
+    EXPECT_EQ(S->eq.PR(2), 0.0);
+    EXPECT_DOUBLE_EQ(S->eq.PR(3), 0.75);
+}
+
+TEST_F(Tepl, ReducedTemperatureJustBelowFiveAndAHalfUsesTheFirstRow)
+{
+    S->pt.T = std::nextafter(5500.0, 0.0);
+    const int g = add_gas(1.0, 28.0, 3.8, 1000.0, 7.0);
+    tev::TEPL(*S);
+    const double x = std::log(S->pt.T / 1000.0);
+    EXPECT_DOUBLE_EQ(S->tr.NT(g), nt_of(28.0, 3.8, omega_low(x)));
+    EXPECT_NE(S->tr.NT(g), nt_of(28.0, 3.8, omega_high(x)));
+}
+
+TEST_F(Tepl, ReducedTemperatureOfExactlyFiveAndAHalfUsesTheSecondRow)
+{
+    S->pt.T = 5500.0;
+    const int g = add_gas(1.0, 28.0, 3.8, 1000.0, 7.0);
+    tev::TEPL(*S);
+    const double x = std::log(5.5);
+    EXPECT_DOUBLE_EQ(S->tr.NT(g), nt_of(28.0, 3.8, omega_high(x)));
+    // The two rows nearly meet at the switch: the choice moves the viscosity by < 0.5 %.
+    EXPECT_NEAR(omega_low(x) / omega_high(x), 1.0, 5e-3);
+}
+
+TEST_F(Tepl, MixtureOfTwoIdenticalGasesBehavesAsThePureGas)
+{
+    // Phi and Psi of equal gases are 1, so the mixture sums reproduce the pure gas.
+    add_gas(1.0, 28.0, 3.8, 71.4, 7.0);
+    tev::TEPL(*S);
+    const double nsm = S->tr.NSM, ls1 = S->tr.LS1, ls2 = S->tr.LS2;
+    S = std::make_unique<State>();
+    SetUp();
+    add_gas(0.3, 28.0, 3.8, 71.4, 7.0);
+    add_gas(0.7, 28.0, 3.8, 71.4, 7.0);
+    tev::TEPL(*S);
+    EXPECT_NEAR(S->tr.NSM, nsm, 1e-15 * nsm);
+    EXPECT_NEAR(S->tr.LS1, ls1, 1e-15 * ls1);
+    EXPECT_NEAR(S->tr.LS2, ls2, 1e-15 * ls2);
+}
+
+TEST_F(Tepl, LightGasInHeavyGasFollowsWilkesRule)
+{
+    // H2 and N2 half and half at 300 K: pure viscosities 8.9 and 17.9 uPa s. The light gas
+    // adds little momentum transport, so the mixture stays far above the mole-fraction mean
+    // (13.4 uPa s): Wilke's rule gives 16.9 uPa s.
+    const int h2 = add_gas(0.5, 2.016, 2.827, 59.7, 6.9);
+    const int n2 = add_gas(0.5, 28.0134, 3.798, 71.4, 6.96);
+    tev::TEPL(*S);
+    EXPECT_NEAR(S->tr.NT(h2) * 0.1, 8.9e-6, 0.04 * 8.9e-6);
+    EXPECT_NEAR(S->tr.NT(n2) * 0.1, 17.9e-6, 0.02 * 17.9e-6);
+    EXPECT_NEAR(S->tr.NSM, 16.9e-6, 0.02 * 16.9e-6);
+}
+
+TEST_F(Tepl, TraceGasIsNoMainTermButStillAPartner)
+{
+    const int main_gas = add_gas(1.0, 28.0, 3.8, 71.4, 7.0);
+    const int trace = add_gas(5e-13, 2.016, 2.827, 59.7, 6.9);
+    tev::TEPL(*S);
+    const double y = S->eq.PR(trace) / S->eq.PR(main_gas);
+    ASSERT_GT(y, 0.0);
+    const double nti = S->tr.NT(main_gas), ntj = S->tr.NT(trace);
+    const double root = 1 + std::sqrt(nti / ntj) * std::pow(2.016 / 28.0, 0.25);
+    const double phi = root * root / (2 * std::sqrt(2.0) * std::sqrt(1 + 28.0 / 2.016));
+    // Only the main gas is summed; the trace gas lowers it through its tiny ratio.
+    EXPECT_NEAR(S->tr.NSM, nti / (1 + y * phi) * 0.1f, 1e-15 * S->tr.NSM);
+    EXPECT_LT(S->tr.NSM, nti * double(0.1f));
+}
+
+TEST_F(Tepl, FractionOfExactlyTheThresholdCountsAndJustBelowDoesNot)
+{
+    // One gas beside a condensed species, so that its main term is its whole viscosity.
+    const double at = double(1e-12f);
+    for (const double x : {at, std::nextafter(at, 0.0)}) {
+        S = std::make_unique<State>();
+        SetUp();
+        const int g = add_gas(x, 28.0, 3.8, 71.4, 7.0);
+        S->sp.N = 2;
+        S->eq.PR(2) = 1.0 - x;
+        ASSERT_EQ(x + (1.0 - x), 1.0);  // fractions stay exactly x
+        tev::TEPL(*S);
+        ASSERT_EQ(S->eq.PR(g), x);
+        if (x == at) {
+            EXPECT_DOUBLE_EQ(S->tr.NSM, S->tr.NT(g) * double(0.1f));
+        } else {
+            EXPECT_EQ(S->tr.NSM, 0.0);
+        }
+    }
+}
+
+TEST_F(Tepl, GasesWithoutCollisionDataAreLeftOut)
+{
+    const int g = add_gas(1.0, 28.0, 3.8, 71.4, 7.0);
+    tev::TEPL(*S);
+    const double nsm = S->tr.NSM, ls = S->tr.LS;
+    S = std::make_unique<State>();
+    SetUp();
+    add_gas(1.0, 28.0, 3.8, 71.4, 7.0);
+    const int no_data = add_gas(1.0, 40.0, 0.0, 0.0, 5.0);
+    const int no_sigma = add_gas(1.0, 40.0, 0.0, 100.0, 5.0);  // would divide by zero
+    tev::TEPL(*S);
+    EXPECT_EQ(S->tr.NT(no_data), 0.0);
+    EXPECT_EQ(S->tr.NT(no_sigma), 0.0);
+    // The fraction of the gas changed (1/3), but alone it has no partner: same sums.
+    EXPECT_DOUBLE_EQ(S->tr.NSM, nsm);
+    EXPECT_DOUBLE_EQ(S->tr.LS, ls);
+    EXPECT_GT(S->tr.NT(g), 0.0);
+}
+
+TEST_F(Tepl, NothingToSumReportsZeroPrandtlNumberInsteadOfDividingByZero)
+{
+    add_gas(1.0, 40.0, 0.0, 0.0, 5.0);  // a gas without collision data
+    S->sp.N = 2;
+    S->eq.PR(2) = 1.0;                  // and a condensed species
+    tev::TEPL(*S);
+    EXPECT_EQ(S->tr.LS, 0.0);
+    EXPECT_EQ(S->tr.NSM, 0.0);
+    EXPECT_EQ(S->tr.PL, 0.0);
+    EXPECT_EQ(S->tr.LR, 0.0);
+}
+
+TEST_F(Tepl, NoGasPhaseAtAllLeavesEveryResultZeroAndFinite)
+{
+    add_gas(0.0, 28.0, 3.8, 71.4, 7.0);
+    S->sp.N = 2;
+    S->eq.PR(2) = 0.0;
+    S->eq.CPZG = 0.0;
+    S->eq.CPRG = 0.0;
+    tev::TEPL(*S);
+    EXPECT_EQ(S->eq.PR(1), 0.0);
+    EXPECT_EQ(S->tr.LS, 0.0);
+    EXPECT_EQ(S->tr.PL, 0.0);
+    EXPECT_EQ(S->tr.LR, 0.0);
+    EXPECT_TRUE(std::isfinite(S->tr.NT(1)));
+}
+
+}  // namespace
