@@ -1,0 +1,550 @@
+// The equilibrium solver on small hand-made mixtures, checked against an independent solution
+// by element potentials and against the invariants of the relaxation method.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "core/constants.h"
+#include "core/errors.h"
+#include "core/state.h"
+#include "thermo/thermo.h"
+
+namespace {
+
+using tev::State;
+
+//! One species of a hand-made list: formula code, count digits, functions at T, molar mass.
+struct Species {
+    int xf1;       // element codes in base 100, negative for a condensed species
+    int counts;    // atom-count digits, first slot in the units digit
+    double ent;    // enthalpy [cal/mol]
+    double s;      // entropy [cal/(mol K)]
+    double cp;     // heat capacity [cal/(mol K)]
+    double mk;     // molar mass [g/mol]
+};
+
+int code_of(int xf1, int k)
+{
+    int v = std::abs(xf1);
+    for (int i = 1; i < k; ++i) v /= 100;
+    return v % 100;
+}
+
+int digit_of(double xf2, int k)
+{
+    long v = static_cast<long>(std::fabs(xf2));
+    for (int i = 1; i < k; ++i) v /= 10;
+    return static_cast<int>(v % 10);
+}
+
+//! Signed atom count of element code j in species I (the electron digit 2 counts as -1).
+int atoms(const State& S, int I, int j)
+{
+    int n = 0;
+    for (int k = 1; k <= 4; ++k) {
+        const int code = code_of(S.sp.XF1(I), k);
+        if (code == 0) break;
+        if (code != j) continue;
+        const int c = digit_of(S.sp.XF2(I), k);
+        n += (code == 98 && c == 2) ? -1 : c;
+    }
+    return n;
+}
+
+//! Element total of code j over the amounts kept directly (logarithmic forms are negligible).
+double element_total(const State& S, int j)
+{
+    double t = 0;
+    for (int I = 1; I <= S.sp.N; ++I)
+        if (S.eq.P(I) > 0) t += atoms(S, I, j) * S.eq.P(I);
+    return t;
+}
+
+//! Loads a species list with its functions at T, the pressure and the solver's constants.
+void load(State& S, const std::vector<Species>& list, int M, int NG, double T, double PP)
+{
+    S.sp.M = M;
+    S.sp.NG = NG;
+    S.sp.N = static_cast<int>(list.size());
+    for (int I = 1; I <= S.sp.N; ++I) {
+        const Species& x = list[static_cast<std::size_t>(I - 1)];
+        S.sp.XF1(I) = x.xf1;
+        S.sp.XF2(I) = x.counts + I / 10000.0;
+        S.sp.ENT(I) = x.ent;
+        S.sp.S(I) = x.s;
+        S.sp.CP(I) = x.cp;
+        S.eq.MK(I) = x.mk;
+    }
+    S.pt.T = T;
+    S.pt.PP = PP;
+    S.eq.R0 = tev::kR0;
+    S.eq.E1 = tev::kE1;
+    S.eq.E2 = tev::kE2;
+}
+
+//! Start: every non-basis species at `share`, the basis species 1..M hold the rest of their
+//! element (element totals from MC), identity inverse basis matrix.
+void start(State& S, double share)
+{
+    const int M = S.sp.M;
+    for (int I = 1; I <= S.sp.N; ++I) {
+        S.sp.XF2(I) = std::fabs(S.sp.XF2(I));
+        S.eq.P(I) = I > M ? share : 0.0;
+    }
+    for (int e = 1; e <= M; ++e) {
+        const int j = S.sp.XF1(e);
+        double rest = S.eq.MC(j);
+        for (int I = M + 1; I <= S.sp.N; ++I) rest -= atoms(S, I, j) * share;
+        S.eq.P(e) = rest;
+        S.sp.XF2(e) = -S.sp.XF2(e);
+        S.eq.A5(e) = e;
+        S.eq.LP(e) = std::log(rest);
+        for (int f = 1; f <= M; ++f) S.eq.BLB(e, f) = e == f ? 1.0 : 0.0;
+    }
+    double smallest = 1e10;
+    for (int j = 1; j <= 97; ++j)
+        if (S.eq.MC(j) > 0 && S.eq.MC(j) < smallest) smallest = S.eq.MC(j);
+    S.eq.MMC = smallest * 9.999999960041972e-13;
+}
+
+// Hydrogen and oxygen at 3000 K: functions close to the tabulated ones, so that the products
+// are mostly water with a few per cent of dissociation products.
+const std::vector<Species> kH2O2 = {
+    {1, 1, 65500.0, 38.86, 4.968, 1.008},        // H
+    {8, 1, 72970.0, 50.02, 5.02, 15.999},        // O
+    {1, 2, 21200.0, 48.28, 8.97, 2.016},         // H2
+    {8, 2, 23450.0, 67.97, 9.63, 31.998},        // O2
+    {801, 12, -27560.0, 68.19, 13.95, 18.015},   // H2O
+    {801, 11, 30660.0, 61.42, 8.92, 17.007},     // OH
+};
+constexpr double kWaterPerKg = 1000.0 / 18.015;  // stoichiometric H2/O2 [mol H2O per kg]
+
+//! Independent equilibrium of an ideal gas mixture of H and O species by element potentials:
+//! for a given oxygen potential the hydrogen potential meets the total pressure (bisection),
+//! and the oxygen potential meets the H/O ratio (bisection). Returns mole fractions.
+std::vector<double> potentials_solution(const State& S, double F)
+{
+    const int N = S.sp.NG;
+    const double T = S.pt.T;
+    const double R0 = S.eq.R0;
+    std::vector<double> g(static_cast<std::size_t>(N + 1)), aH(g.size()), aO(g.size());
+    for (int I = 1; I <= N; ++I) {
+        g[static_cast<std::size_t>(I)] = (S.sp.ENT(I) / T * F - S.sp.S(I)) / R0;
+        aH[static_cast<std::size_t>(I)] = atoms(S, I, 1);
+        aO[static_cast<std::size_t>(I)] = atoms(S, I, 8);
+    }
+    const double lnp = std::log(S.pt.PP);
+    const double ratio = S.eq.MC(1) / S.eq.MC(8);
+    auto pressures = [&](double piH, double piO) {
+        std::vector<double> p(g.size(), 0.0);
+        for (int I = 1; I <= N; ++I) {
+            const auto i = static_cast<std::size_t>(I);
+            p[i] = std::exp(aH[i] * piH + aO[i] * piO - g[i]);
+        }
+        return p;
+    };
+    auto hydrogen_for = [&](double piO) {
+        double lo = -200, hi = 200;
+        for (int it = 0; it < 200; ++it) {
+            const double mid = 0.5 * (lo + hi);
+            double sum = 0;
+            for (double x : pressures(mid, piO)) sum += x;
+            (std::log(sum) > lnp ? hi : lo) = mid;
+        }
+        return 0.5 * (lo + hi);
+    };
+    double lo = -200, hi = 200;
+    for (int it = 0; it < 200; ++it) {
+        const double mid = 0.5 * (lo + hi);
+        const auto p = pressures(hydrogen_for(mid), mid);
+        double h = 0, o = 0;
+        for (int I = 1; I <= N; ++I) {
+            h += aH[static_cast<std::size_t>(I)] * p[static_cast<std::size_t>(I)];
+            o += aO[static_cast<std::size_t>(I)] * p[static_cast<std::size_t>(I)];
+        }
+        (h / o > ratio ? lo : hi) = mid;  // more oxygen potential lowers H/O
+    }
+    auto p = pressures(hydrogen_for(0.5 * (lo + hi)), 0.5 * (lo + hi));
+    double sum = 0;
+    for (double x : p) sum += x;
+    for (double& x : p) x /= sum;
+    return p;
+}
+
+class EquiliWater : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        S = std::make_unique<State>();
+        S->eq.MC(1) = 2 * kWaterPerKg;
+        S->eq.MC(8) = kWaterPerKg;
+        load(*S, kH2O2, 2, 6, 3000.0, 20.0);
+        start(*S, 1.0);
+    }
+    // the composition of the last finished solution at T (the amounts themselves may hold the
+    // solution at T + 0.1 K of the derivative pass)
+    double fraction(int I) const { return S->eq.PR(I) > 0 ? S->eq.PR(I) / gas_amount() : 0.0; }
+    double gas_amount() const
+    {
+        double a = 0;
+        for (int I = 1; I <= S->sp.NG; ++I)
+            if (S->eq.PR(I) > 0) a += S->eq.PR(I);
+        return a;
+    }
+    std::unique_ptr<State> S;
+};
+
+TEST_F(EquiliWater, AgreesWithAnIndependentElementPotentialSolution)
+{
+    tev::EQUILI(*S);
+    ASSERT_FALSE(S->st.equili_unconverged);
+    const auto x = potentials_solution(*S, 1.0);
+    for (int I = 1; I <= 6; ++I) {
+        const double ref = x[static_cast<std::size_t>(I)];
+        // the looser affinity tolerance governs the minor species: 5e-4 in ln x
+        if (ref > 1e-8) {
+            EXPECT_NEAR(std::log(S->eq.PR(I) / gas_amount()), std::log(ref), 2e-3)
+                << "species " << I;
+        }
+    }
+    EXPECT_GT(fraction(5), 0.5);  // mostly water
+    EXPECT_GT(fraction(6), 0.01); // with dissociation
+    EXPECT_NEAR(S->eq.MS, 1000.0 / gas_amount(), 1e-12 * S->eq.MS);
+}
+
+TEST_F(EquiliWater, KeepsEveryElementTotalThroughAllSteps)
+{
+    tev::EQUILI(*S);
+    EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
+    EXPECT_NEAR(element_total(*S, 8), kWaterPerKg, 1e-10);
+}
+
+TEST_F(EquiliWater, ExchangedBasisKeepsTheInverseOfItsCompositionMatrix)
+{
+    tev::EQUILI(*S);
+    // H and O atoms are minor at 3000 K: water and hydrogen (or OH) must have taken their places
+    const int b1 = static_cast<int>(S->eq.A5(1));
+    const int b2 = static_cast<int>(S->eq.A5(2));
+    EXPECT_FALSE(b1 == 1 && b2 == 2);
+    const int code[3] = {0, 1, 8};
+    for (int r = 1; r <= 2; ++r)
+        for (int c = 1; c <= 2; ++c) {
+            double sum = 0;
+            for (int e = 1; e <= 2; ++e)
+                sum += S->eq.BLB(r, e) * atoms(*S, static_cast<int>(S->eq.A5(c)), code[e]);
+            EXPECT_NEAR(sum, r == c ? 1.0 : 0.0, 1e-12) << r << "," << c;
+        }
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_EQ(S->sp.XF2(I) < 0, I == b1 || I == b2) << "basis mark of species " << I;
+}
+
+TEST_F(EquiliWater, ReachesTheSameCompositionFromAnotherStart)
+{
+    tev::EQUILI(*S);
+    std::vector<double> first(7);
+    for (int I = 1; I <= 6; ++I) first[static_cast<std::size_t>(I)] = fraction(I);
+    start(*S, 12.0);  // most oxygen already bound
+    S->eq.FB = true;  // and the next call in skipping mode
+    tev::EQUILI(*S);
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_NEAR(std::log(fraction(I)), std::log(first[static_cast<std::size_t>(I)]), 2e-3)
+            << "species " << I;
+}
+
+// The derivative pass shifts the equilibrium constants to T + 0.1 K; the reaction heat of that
+// shift, per kelvin, is the difference of the two heat capacities.
+double reaction_heat_capacity(const State& S)
+{
+    const auto x0 = potentials_solution(S, 1.0);
+    const auto x1 = potentials_solution(S, 1 - 0.1 / S.pt.T);
+    auto total = [&](const std::vector<double>& x) {
+        double o = 0;
+        for (int I = 1; I <= 6; ++I) o += atoms(S, I, 8) * x[static_cast<std::size_t>(I)];
+        return S.eq.MC(8) / o;  // total gas amount that holds the oxygen
+    };
+    const double n0 = total(x0), n1 = total(x1);
+    double dh = 0;
+    for (int I = 1; I <= 6; ++I) {
+        const auto i = static_cast<std::size_t>(I);
+        dh += S.sp.ENT(I) * (x1[i] * n1 - x0[i] * n0);
+    }
+    return dh * 0.001 * tev::kCal / 0.1;
+}
+
+TEST_F(EquiliWater, EquilibriumHeatCapacityFollowsTheShiftOfTheComposition)
+{
+    tev::EQUILI(*S);
+    const double expected = reaction_heat_capacity(*S);
+    EXPECT_GT(S->eq.CPR, S->eq.CPZ * 1.5);  // dissociation adds a large reaction part
+    // the affinity tolerances limit how far the shift is followed
+    EXPECT_NEAR(S->eq.CPR - S->eq.CPZ, expected, 0.1 * expected);
+    EXPECT_NEAR(S->eq.CPRG, S->eq.CPR, 1e-12 * S->eq.CPR);  // all gas: the same value
+    EXPECT_NEAR(element_total(*S, 8), kWaterPerKg, 1e-10);  // also at T + 0.1 K
+}
+
+TEST_F(EquiliWater, TightTolerancesGiveTheExactReactionHeatCapacity)
+{
+    S->eq.E1 = S->eq.E2 = 1e-9;
+    tev::EQUILI(*S);
+    const double expected = reaction_heat_capacity(*S);
+    EXPECT_NEAR(S->eq.CPR - S->eq.CPZ, expected, 1e-4 * expected);
+}
+
+TEST_F(EquiliWater, HeldCompositionChangesNoAmountAndFreezesBothHeatCapacities)
+{
+    tev::EQUILI(*S);
+    S->task.TZAM = 3500;  // below the freezing temperature a held composition stays held
+    S->pt.T = 2800;
+    S->eq.FZC = true;
+    S->eq.CPRG = 999;  // a value of an earlier point must not survive
+    std::vector<double> before(7);
+    for (int I = 1; I <= 6; ++I) before[static_cast<std::size_t>(I)] = S->eq.P(I);
+    tev::EQUILI(*S);
+    for (int I = 1; I <= 6; ++I) EXPECT_EQ(S->eq.P(I), before[static_cast<std::size_t>(I)]);
+    EXPECT_EQ(S->eq.CPR, S->eq.CPZ1);
+    EXPECT_EQ(S->eq.CPRG, S->eq.CPZ1G);
+    EXPECT_TRUE(S->eq.FZC);
+}
+
+TEST_F(EquiliWater, HeldCompositionIsReleasedAboveTheFreezingTemperature)
+{
+    S->task.TZAM = 2000;
+    S->eq.FZC = true;
+    S->eq.FPZ = true;
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->eq.FZC);
+    EXPECT_GT(fraction(5), 0.5);
+}
+
+TEST_F(EquiliWater, EntropyAndEnthalpyAreTheMixtureSums)
+{
+    tev::EQUILI(*S);
+    double h = 0, s = 0, n = 0;
+    for (int I = 1; I <= 6; ++I) n += S->eq.PR(I);
+    for (int I = 1; I <= 6; ++I) {
+        const double p = S->eq.PR(I);
+        h += S->sp.ENT(I) * p;
+        s += (S->sp.S(I) - tev::kR0 * std::log(p / n * S->pt.PP)) * p;
+    }
+    EXPECT_NEAR(S->eq.IS, h * 0.001 * tev::kCal, 1e-9 * std::fabs(h));
+    EXPECT_NEAR(S->eq.SS, s * 0.001 * tev::kCal, 1e-9 * s);
+    EXPECT_EQ(S->eq.E, 0.0);  // no phase transition
+}
+
+TEST_F(EquiliWater, PressureSearchMeetsTheTargetEntropy)
+{
+    S->pt.PP = 7.0;
+    tev::EQUILI(*S);
+    const double target = S->eq.SS;
+    S->task.FT = true;  // a section given by its temperature: the pressure is searched
+    S->pt.PP = 20.0;
+    S->pt.P1 = S->pt.P2 = 0;
+    S->pt.H = target;
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_LT(std::fabs(S->eq.SS - target), 0.0005);
+    EXPECT_NEAR(S->pt.PP, 7.0, 0.05);
+    EXPECT_LE(S->pt.P1, S->pt.PP);
+    EXPECT_GE(S->pt.P2, S->pt.PP);
+    EXPECT_LT(S->pt.P2 / S->pt.P1, 2.0);  // bracketed by doubling, then halved
+}
+
+TEST_F(EquiliWater, FreezingSearchEndsWithTheCompositionHeldAtTheSectionPressure)
+{
+    S->pt.PP = 5.0;
+    tev::EQUILI(*S);
+    const double target = S->eq.SS;
+    S->task.TZAM = 3000;  // not above: the search may hold the composition
+    S->eq.FPZ = true;
+    S->pt.P1 = 2.0;  // the bracket opens upwards from the last section pressure
+    S->pt.PP = 4.0;
+    S->pt.P2 = 0;
+    S->pt.H = target;
+    S->pt.PPA = 1.0;  // the section pressure
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->eq.FPZ);
+    EXPECT_TRUE(S->eq.FZC);
+    EXPECT_EQ(S->pt.PP, 1.0);
+    // the held composition is the one at the freezing pressure near 5 atm
+    S->pt.PP = 5.0;
+    S->eq.FZC = false;
+    const double held_water = fraction(5);
+    tev::EQUILI(*S);
+    EXPECT_NEAR(held_water, fraction(5), 2e-3);
+}
+
+TEST_F(EquiliWater, ElementWithoutItsSingleElementSpeciesIsALibraryFault)
+{
+    S->sp.XF1(6) = 701;  // a nitrogen code, but no nitrogen species among the first M
+    S->sp.ENT(6) = -50000;
+    EXPECT_THROW(tev::EQUILI(*S), tev::LibraryError);
+}
+
+TEST_F(EquiliWater, UnreachableToleranceEndsAtThePassBoundAndIsFlagged)
+{
+    S->eq.E1 = 0;
+    S->eq.E2 = 0;
+    tev::EQUILI(*S);
+    EXPECT_TRUE(S->st.equili_unconverged);
+    EXPECT_EQ(S->st.equili_failures, 1);
+    EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
+    S->eq.E1 = tev::kE1;  // the next call converges again and clears the mark
+    S->eq.E2 = tev::kE2;
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+}
+
+TEST_F(EquiliWater, EmptyGasAmountIsTakenAsItsSmallestLogarithm)
+{
+    // OH at exactly zero (its share returned to the basis species): no logarithm of zero
+    S->eq.P(1) += S->eq.P(6);
+    S->eq.P(2) += S->eq.P(6);
+    S->eq.LP(1) = std::log(S->eq.P(1));
+    S->eq.LP(2) = std::log(S->eq.P(2));
+    S->eq.P(6) = 0;
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_TRUE(std::isfinite(S->eq.SS));
+    EXPECT_GT(fraction(6), 0.01);
+}
+
+TEST_F(EquiliWater, PerturbedCallReturnsTheMolarMassAtAHigherPressure)
+{
+    tev::EQUILI(*S);
+    const double ms = S->eq.MS;
+    const double cpr = S->eq.CPR;
+    S->eq.FW = true;
+    tev::EQUILI(*S);
+    EXPECT_GT(S->eq.MS, ms);  // less dissociation at 1.005 times the pressure
+    EXPECT_LT(S->eq.MS, ms * 1.001);
+    EXPECT_EQ(S->eq.CPR, cpr);  // nothing else is produced
+}
+
+TEST_F(EquiliWater, ListedSpeciesLeaveTheSumsAndTheRestIsOneKilogram)
+{
+    S->task.FHAC = true;
+    S->task.HAC(1) = 6;  // OH
+    tev::EQUILI(*S);
+    double mass = 0;
+    for (int I = 1; I <= 5; ++I) mass += S->eq.MK(I) * S->eq.P(I);
+    EXPECT_NEAR(mass, 1000.0, 1e-9);
+    EXPECT_EQ(S->eq.CPR, S->eq.CPZ1);
+    double h = 0;
+    for (int I = 1; I <= 5; ++I) h += S->sp.ENT(I) * S->eq.P(I);
+    EXPECT_NEAR(S->eq.IS, h * 0.001 * tev::kCal, 1e-9 * std::fabs(h));
+}
+
+// Carbon with its solid: below the gas threshold there is no gas phase.
+class EquiliCondensed : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        S = std::make_unique<State>();
+        S->eq.MC(6) = 1000.0 / 12.011;
+        load(*S, {{6, 1, 180000.0, 45.0, 5.0, 12.011}, {-6, 1, 6000.0, 10.0, 6.0, 12.011}}, 1, 1,
+             2000.0, 10.0);
+        start(*S, S->eq.MC(6) - 1e-15);  // the gas far below the significant amount
+        S->sp.CK = 100.0;  // a transition heat of the solid
+        S->sp.IC = 2;
+    }
+    std::unique_ptr<State> S;
+};
+
+TEST_F(EquiliCondensed, AllCondensedProductsHaveNoGasPhase)
+{
+    tev::EQUILI(*S);
+    EXPECT_TRUE(S->eq.F1);
+    EXPECT_EQ(S->eq.MS, 0.0);
+    EXPECT_EQ(S->eq.MG, 0.0);
+    EXPECT_EQ(S->eq.ZK, 1.0);
+    EXPECT_TRUE(S->eq.FPP);
+    EXPECT_EQ(S->eq.CPR, S->eq.CPZ);
+    EXPECT_NEAR(S->eq.CPZ, 6.0 * S->eq.MC(6) * 0.001 * tev::kCal, 1e-9);
+    EXPECT_EQ(S->eq.BT, S->eq.P(2) * 100.0 * 0.001);
+    EXPECT_EQ(S->eq.E, S->eq.BT * tev::kCal);
+}
+
+TEST_F(EquiliCondensed, PressureSearchWithoutGasStopsAtItsBound)
+{
+    S->task.FT = true;
+    S->pt.H = 1.0;
+    tev::EQUILI(*S);
+    EXPECT_TRUE(S->st.equili_unconverged);
+    EXPECT_TRUE(S->eq.F1);
+}
+
+// Water with ions: the electron is the third element; OH- a negative, H3O+ a positive ion.
+class EquiliIons : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        S = std::make_unique<State>();
+        S->eq.MC(1) = 2 * kWaterPerKg;
+        S->eq.MC(8) = kWaterPerKg;
+        S->eq.MC(98) = 1e-30;  // ions considered; no net charge
+        std::vector<Species> list = {
+            {1, 1, 65500.0, 38.86, 4.968, 1.008},
+            {8, 1, 72970.0, 50.02, 5.02, 15.999},
+            {98, 1, 13420.0, 16.46, 4.968, 0.00055},   // electron
+            {1, 2, 21200.0, 48.28, 8.97, 2.016},
+            {801, 12, -27560.0, 68.19, 13.95, 18.015},
+            {801, 11, 30660.0, 61.42, 8.92, 17.007},
+            {980801, 111, -7000.0, 60.0, 9.0, 17.008},    // OH-
+            {980801, 213, 150000.0, 70.0, 15.0, 19.022},  // H3O+
+        };
+        load(*S, list, 3, 8, 3000.0, 20.0);
+        start(*S, 1e-3);
+        // a neutral start: the negative ion in logarithmic form (its atoms back with their
+        // basis species), one electron for the positive ion
+        S->eq.P(7) = -35;
+        S->eq.P(1) += 1e-3;
+        S->eq.P(2) += 1e-3;
+        S->eq.LP(1) = std::log(S->eq.P(1));
+        S->eq.LP(2) = std::log(S->eq.P(2));
+        S->eq.P(3) = 1e-3;
+        S->eq.LP(3) = std::log(1e-3);
+    }
+    double charge() const { return S->eq.SK1 - S->eq.SK2; }
+    std::unique_ptr<State> S;
+};
+
+TEST_F(EquiliIons, NegativeIonsSwitchedOffFallIntoLogarithmicForm)
+{
+    S->eq.F5 = true;
+    S->task.FM = true;  // keep the switch across passes
+    tev::EQUILI(*S);
+    EXPECT_LT(S->eq.P(7), -41.0);  // OH- below e^-41: kept as its logarithm
+    EXPECT_GT(S->eq.P(8), 0.0);    // the positive ion is not affected
+    EXPECT_GT(S->eq.P(3), 0.0);
+}
+
+TEST_F(EquiliIons, NegativeIonsTakePartWhenSwitchedOn)
+{
+    S->eq.F5 = true;  // cleared by the solver unless kept
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->eq.F5);
+    EXPECT_GT(S->eq.P(7), 0.0);
+}
+
+TEST_F(EquiliIons, ChargeCorrectionRestoresNeutrality)
+{
+    S->eq.P(3) = 5e-4;  // half the electrons missing: a net positive charge
+    S->eq.LP(3) = std::log(5e-4);
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_LE(std::fabs(charge()), S->eq.SK1 * 1e-4);
+    EXPECT_NEAR(S->eq.NE, S->eq.P(3) * S->pt.PP / S->pt.T * S->eq.MS * 7338674.5, 1e-6 * S->eq.NE);
+    EXPECT_GT(S->eq.NP, 0.0);
+    EXPECT_GT(S->eq.SK, 50.0);
+}
+
+TEST_F(EquiliIons, NeutralStartStaysNeutralWithoutCorrection)
+{
+    tev::EQUILI(*S);
+    EXPECT_LE(std::fabs(charge()), S->eq.SK1 * 1e-4);
+    EXPECT_NEAR(element_total(*S, 98), 0.0, 1e-12);
+}
+
+}  // namespace
