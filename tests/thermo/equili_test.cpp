@@ -2,7 +2,10 @@
 // by element potentials and against the invariants of the relaxation method.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -548,3 +551,75 @@ TEST_F(EquiliIons, NeutralStartStaysNeutralWithoutCorrection)
 }
 
 }  // namespace
+
+// The same water through the program's own start of an operating point.
+class EquiliAfterInitia : public EquiliWater {
+protected:
+    void SetUp() override
+    {
+        EquiliWater::SetUp();
+        S->lib.MU(1) = 1.008;
+        S->lib.MU(8) = 15.999;
+        tev::INITIA(*S);
+    }
+};
+
+TEST_F(EquiliAfterInitia, ColdStartAgreesWithTheIndependentSolution)
+{
+    tev::EQUILI(*S);
+    ASSERT_FALSE(S->st.equili_unconverged);
+    const auto x = potentials_solution(*S, 1.0);
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
+            << "species " << I;
+    EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
+}
+
+TEST_F(EquiliAfterInitia, WarmStartFromAnotherStateGivesTheColdStartComposition)
+{
+    S->pt.T = 2600;  // a cooler, denser iterate first
+    S->pt.PP = 60;
+    tev::EQUILI(*S);
+    S->pt.T = 3000;
+    S->pt.PP = 20;
+    S->eq.FB = true;  // as after a temperature step
+    tev::EQUILI(*S);
+    const auto x = potentials_solution(*S, 1.0);
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
+            << "species " << I;
+}
+
+//! Median duration of `runs` calls of f [microseconds].
+template <typename Fn>
+double median_us(int runs, Fn f)
+{
+    std::vector<double> t;
+    for (int r = 0; r < runs; ++r) {
+        const auto a = std::chrono::steady_clock::now();
+        f();
+        const auto b = std::chrono::steady_clock::now();
+        t.push_back(std::chrono::duration<double, std::micro>(b - a).count());
+    }
+    std::nth_element(t.begin(), t.begin() + runs / 2, t.end());
+    return t[static_cast<std::size_t>(runs / 2)];
+}
+
+// A measurement, not a check: run with --gtest_also_run_disabled_tests in an optimised build.
+TEST_F(EquiliAfterInitia, DISABLED_TimesColdAndWarmSolutionsAtAChamberPoint)
+{
+    S->pt.T = 3500;
+    S->pt.PP = 68;
+    const double cold = median_us(5000, [&] {
+        tev::INITIA(*S);
+        tev::EQUILI(*S);
+    });
+    int flip = 0;
+    const double warm = median_us(5000, [&] {
+        S->pt.T = (++flip % 2) ? 3510 : 3500;  // a temperature iterate from the previous one
+        S->eq.FB = true;
+        tev::EQUILI(*S);
+    });
+    std::printf("solver at 3500 K, 68 atm: cold %.2f us, warm %.2f us\n", cold, warm);
+    EXPECT_FALSE(S->st.equili_unconverged);
+}
