@@ -31,6 +31,8 @@ constexpr long kGasCoefficients = 9;
 constexpr long kCondensedHead = 3;
 //! Values of one phase interval in a condensed data block: upper limit and b1..b5.
 constexpr long kIntervalSize = 6;
+//! A condensed record length beyond any array: the value is not a length at all.
+constexpr double kAbsurdLength = 1e9;
 //! Species the species arrays hold.
 constexpr long kMaxSpecies = 500;
 //! Element number of the electron.
@@ -241,7 +243,7 @@ void select_condensed(State& S, long taken, long k)
         }
         const int code = formula_code(sp.AK(i), file, i);
         const double b_value = sp.AK(i + 2) + 0.5;
-        if (!(b_value >= 0 && b_value < static_cast<double>(capacity)))
+        if (!(b_value >= 0 && b_value < kAbsurdLength))
             throw LibraryError(file + ": " + where + " has a bad length " +
                                std::to_string(sp.AK(i + 2)));
         const long B = static_cast<long>(b_value);
