@@ -449,7 +449,8 @@ void check_task(State& S)
     if (task.FFF) {
         for (int i = 1; i <= task.NPA; ++i) {
             if (!(task.PA(i) > 1))
-                fail("area ratio " + std::to_string(i) + " is " + trimmed(format_real('G', 12, 5, task.PA(i))) +
+                fail("area ratio " + std::to_string(i) + " is " +
+                     trimmed(format_real('G', 12, 5, task.PA(i))) +
                      ": an area ratio F/F* must be above 1");
         }
     }
