@@ -1,8 +1,14 @@
 // Viscosity, thermal conductivity and Prandtl number of the gas phase (TEPL).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "core/constants.h"
 #include "thermo/thermo.h"
@@ -224,6 +230,129 @@ TEST_F(Tepl, NoGasPhaseAtAllLeavesEveryResultZeroAndFinite)
     EXPECT_EQ(S->tr.PL, 0.0);
     EXPECT_EQ(S->tr.LR, 0.0);
     EXPECT_TRUE(std::isfinite(S->tr.NT(1)));
+}
+
+}  // namespace
+
+namespace {
+
+using tev::State;
+
+// ---- Against NASA CEA: the LOX/LH2 products of case V1 -----------------------------------
+
+const std::string kShared = std::string(TEV_SOURCE_DIR) + "/../shared";
+
+std::vector<std::string> split(const std::string& s, char sep)
+{
+    std::vector<std::string> f;
+    std::string cur;
+    std::istringstream in(s);
+    while (std::getline(in, cur, sep)) f.push_back(cur);
+    return f;
+}
+
+// Molar mass [g/mol] and heat capacity [cal/(mol K)] at T from the NASA 9-term polynomials.
+std::pair<double, double> nasa_cp(const std::string& name, double T)
+{
+    static const std::vector<std::string> lines = [] {
+        std::ifstream in(kShared + "/data/nasa/thermo.inp");
+        std::vector<std::string> all;
+        for (std::string l; std::getline(in, l);) {
+            if (!l.empty() && l.back() == '\r') l.pop_back();  // the file has CRLF line ends
+            all.push_back(l);
+        }
+        return all;
+    }();
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        const auto& l = lines[i];
+        if (l.empty() || l[0] == ' ' || l[0] == '!') continue;
+        const bool named = l.compare(0, name.size(), name) == 0 &&
+                           (l.size() == name.size() || l[name.size()] == ' ');
+        if (!named) continue;
+        const int intervals = std::stoi(lines[i + 1].substr(0, 2));
+        const double mw = std::stod(lines[i + 1].substr(52, 13));
+        for (int k = 0; k < intervals; ++k) {
+            const auto& range = lines[i + 2 + 3 * k];
+            const double t1 = std::stod(range.substr(11, 11));
+            if (T > t1 && k + 1 < intervals) continue;
+            std::string c = lines[i + 3 + 3 * k] + lines[i + 4 + 3 * k];
+            for (auto& ch : c) {
+                if (ch == 'D') ch = 'E';
+            }
+            double a[7];
+            for (int j = 0; j < 7; ++j) a[j] = std::stod(c.substr(16 * j, 16));
+            const double r = a[0] / (T * T) + a[1] / T + a[2] + a[3] * T + a[4] * T * T +
+                             a[5] * T * T * T + a[6] * T * T * T * T;
+            return {mw, r * 1.98719};
+        }
+    }
+    ADD_FAILURE() << "no NASA data for " << name;
+    return {1, 1};
+}
+
+struct CeaPoint {
+    std::string of, point;
+    double T, cp_fr, cp_eq, visc, cond_fr, pr_fr;
+};
+
+TEST(TeplAgainstCea, LoxLh2ProductsMeetCeaViscosityConductivityAndPrandtlNumber)
+{
+    std::ifstream pts(kShared + "/reference/cea/V1_lox_lh2.csv");
+    std::ifstream lj(kShared + "/data/transport/lj_params.tsv");
+    if (!pts || !lj) GTEST_SKIP() << "CEA reference or collision data not available";
+    std::map<std::string, std::pair<double, double>> params;
+    for (std::string l; std::getline(lj, l);) {
+        const auto f = split(l, '\t');
+        if (f.size() >= 3 && f[0] != "nasa_name") {
+            params[f[0]] = {std::stod(f[1]), std::stod(f[2])};
+        }
+    }
+    std::vector<CeaPoint> points;
+    std::string header;
+    std::getline(pts, header);
+    const auto cols = split(header, ',');
+    const auto col = [&](const std::string& n) {
+        return static_cast<std::size_t>(std::find(cols.begin(), cols.end(), n) - cols.begin());
+    };
+    for (std::string l; std::getline(pts, l);) {
+        const auto f = split(l, ',');
+        points.push_back({f[col("of_ratio")], f[col("point")], std::stod(f[col("t_K")]),
+                          std::stod(f[col("cp_fr_kJkgK")]), std::stod(f[col("cp_eq_kJkgK")]),
+                          std::stod(f[col("visc_mPa_s")]), std::stod(f[col("cond_fr_W_mK")]),
+                          std::stod(f[col("prandtl_fr")])});
+    }
+    ASSERT_EQ(points.size(), 20u);
+    std::ifstream spf(kShared + "/reference/cea/V1_lox_lh2_species.csv");
+    std::vector<std::vector<std::string>> species;
+    for (std::string l; std::getline(spf, l);) species.push_back(split(l, ','));
+
+    for (const auto& p : points) {
+        auto S = std::make_unique<State>();
+        S->pt.T = p.T;
+        S->eq.R0 = tev::kR0;
+        S->eq.CPZG = p.cp_fr;
+        S->eq.CPRG = p.cp_eq;
+        std::map<std::string, double> x;
+        for (const auto& f : species) {
+            if (f.size() == 5 && f[1] == p.of && f[2] == p.point) x[f[3]] = std::stod(f[4]);
+        }
+        for (const auto& [name, fraction] : x) {
+            const int i = ++S->sp.NG;
+            S->sp.N = i;
+            const auto [mw, cp] = nasa_cp(name, p.T);
+            const auto [sigma, eps] = params.at(name);
+            S->eq.PR(i) = fraction;
+            S->eq.MK(i) = mw;
+            S->sp.CP(i) = cp;
+            S->sp.SG(i) = sigma;
+            S->sp.EK(i) = eps;
+        }
+        tev::TEPL(*S);
+        const std::string at = "O/F " + p.of + " " + p.point;
+        EXPECT_NEAR(S->tr.NSM * 1e3 / p.visc, 1.0, 0.10) << at;
+        EXPECT_NEAR(S->tr.LS / p.cond_fr, 1.0, 0.15) << at;
+        EXPECT_NEAR(S->tr.PL / p.pr_fr, 1.0, 0.15) << at;
+    }
 }
 
 }  // namespace
