@@ -30,7 +30,8 @@
 //   Freezing     a nozzle point below the freezing temperature TZAM: the solver is asked to
 //                search the pressure at which the flow reaches TZAM (P1, P2, FPZ).
 //   Interpolation  a converged point inside a jump of W(T) takes the linear blend of the
-//                current composition and the one stored at W2 that meets the target.
+//                current composition and the one stored at W2 that meets the target (when
+//                the two lie on either side of it; once per point).
 //   Recompute    FUNC at the new T, then the next equilibrium.
 //   Finish       speed of sound and heat-capacity ratio (with a second solution at 1.005 p
 //                when the equilibrium and frozen heat capacities differ), TEPL, SIGMA with
@@ -109,8 +110,9 @@ struct Cycle {
     State& S;
     const Routines& r;
     const CycleLimits& limits;
-    int steps = 0;             //!< temperature steps of the current point
-    bool equili_failed = false; //!< an EQUILI call of the current point hit one of its bounds
+    int steps = 0;               //!< temperature steps of the current point
+    bool equili_failed = false;  //!< an EQUILI call of the current point hit one of its bounds
+    bool blended = false;        //!< the current point has taken its interpolation step
 
     void call(void (*routine)(State&)) const
     {
@@ -166,6 +168,7 @@ Step point_start(Cycle& c)
     auto& S = c.S;
     c.steps = 0;
     c.equili_failed = false;
+    c.blended = false;
     S.st.titer_unconverged = false;
     if (S.eq.FPP) c.call(c.r.INITIA);
     S.pt.W2 = 0;
@@ -271,9 +274,15 @@ Step balance(Cycle& c)
         return Step::Recompute;
     }
 
-    // Converged.
+    // Converged. Inside a jump of W(T) the composition is blended with the stored partner,
+    // but only with one on the other side of the target: a partner on the same side would
+    // extrapolate the composition far beyond both solutions (amounts out of balance, even
+    // negative), so the point then keeps the current solution, within 0.3 K of the jump.
     if (!pt.KAMEPA && S.task.TZAM > pt.T && !eq.FZC) return Step::FreezingRestart;
-    if (sp.SPRING && std::fabs(pt.W2) > 0) return Step::Interpolation;
+    // The blend is taken once per point: the solver re-solves a blended composition above
+    // TZAM, and the next converged arrival would blend again, 0.001 K further, without end.
+    if (sp.SPRING && std::fabs(pt.W2) > 0 && (pt.W - pt.H) * (pt.W2 - pt.H) <= 0 && !c.blended)
+        return Step::Interpolation;
     return Step::Finish;
 }
 
@@ -298,6 +307,7 @@ Step interpolation(Cycle& c)
 {
     auto& S = c.S;
     auto& eq = S.eq;
+    c.blended = true;
     eq.FZC = true;
     eq.F1 = false;
     eq.E = (S.pt.W - S.pt.H) / (S.pt.W - S.pt.W2);
