@@ -172,6 +172,7 @@ struct PointRec {
     double FA = 0;              //!< area ratio of the current section
     double DA = 0;              //!< +1 supersonic, -1 subsonic side
     int search_steps = 0;       //!< iterates taken by the running throat or area-ratio search
+    int search_side = 0;        //!< bracket end the last area-ratio step moved: -1 PX, +1 PY
     double TK = 0, HK = 0, RC = 0, MGK = 0, ZKK = 0;  //!< chamber T, enthalpy, gas const, MG, ZK
     double K5 = 0;              //!< heat-capacity ratio of the converged point
     double WA = 0;              //!< speed of sound [m/s]

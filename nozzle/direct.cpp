@@ -54,6 +54,9 @@ constexpr double kChamberStepT = 50.0;
 constexpr double kSectionMarginT = 5.0;
 //! Iterates a throat or area-ratio search may take before it is given up.
 constexpr int kMaxSearchSteps = 100;
+//! Area-ratio steps taken with the plain secant; later ones halve the residual of an end that
+//! stays put twice, so that a search creeping along a curved residual still closes in.
+constexpr int kPlainSecantSteps = 25;
 
 //! The throat temperature estimate 0.6^0.12, formed in double from the two float constants.
 const double kThroatTempFactor = std::pow(kThroatTempBase, kThroatTempPower);
@@ -293,6 +296,7 @@ Step exit_sections(State& S)
         // A list that does not grow after this entry lies before the throat.
         if (pt.IPA != task.NPA && task.PA(pt.IPA + 1) <= pt.FA) pt.DA = -1;
         pt.search_steps = 0;
+        pt.search_side = 0;
     } else if (task.FE) {
         pt.PPA = pt.PPK / task.PA(pt.IPA);
     } else {
@@ -315,13 +319,23 @@ Step area_ratio_step(State& S)
         pt.PX = pt.PY = pt.FX = pt.FY = 0;
         return Step::ExitSections;  // on with the next section
     }
-    if (RR > 0) {
+    const int moved = RR > 0 ? 1 : -1;
+    if (moved > 0) {
         pt.PY = pt.PP;
         pt.FY = RR;
     } else {
         pt.PX = pt.PP;
         pt.FX = RR;
     }
+    if (pt.search_steps > kPlainSecantSteps && moved == pt.search_side) {
+        // The same end moved twice: the other one, far from the root, would hold the secant
+        // back at every step. Halving its residual lets the next point reach past the root.
+        if (moved > 0)
+            pt.FX = pt.FX / 2;
+        else
+            pt.FY = pt.FY / 2;
+    }
+    pt.search_side = moved;
     if (pt.FX == 0 || pt.FY == 0 || pt.FX * pt.FY == 0) {
         // One side of the bracket has no residual yet: double or halve the pressure.
         pt.PPA = RR < 0 ? 2 * pt.PP : 0.5 * pt.PP;
