@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "input/input.h"
 #include "thermo/thermo.h"
 
 namespace {
@@ -215,6 +216,19 @@ TEST(LibraryXsecTables, ShippedFilesHaveTheLayoutsTheLoaderReads)
     const fs::path lib = kSource / "lib";
     if (!fs::exists(lib / "qj.id")) GTEST_SKIP() << "lib/ not generated yet";
     expect_layouts(lib);
+    // The program's own loader takes the same values.
+    auto S = std::make_unique<State>();
+    tev::load_library(*S, lib.string());
+    const auto fq = d_values(lines_of(lib / "fq.id"), 9);
+    const auto bq = d_values(lines_of(lib / "bq.id"), 9);
+    const auto qj = d_values(lines_of(lib / "qj.id"), 11);
+    for (int i = 1; i <= 40; ++i) {
+        EXPECT_EQ(S->lib.FQ(i), fq[static_cast<std::size_t>(i - 1)]);
+        EXPECT_EQ(S->lib.BQ(i), bq[static_cast<std::size_t>(i - 1)]);
+    }
+    EXPECT_EQ(S->lib.QJ(1, 2), qj[1]);
+    EXPECT_EQ(S->lib.QJ(2, 1), qj[33]);
+    EXPECT_EQ(S->lib.QJ(36, 33), qj[1187]);
 }
 
 }  // namespace
