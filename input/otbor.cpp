@@ -110,6 +110,7 @@ bool elements_present(int code, const Array1<double, 98>& MC)
     return true;
 }
 
+//! True when the formula code lists the electron.
 bool has_electron(int code)
 {
     for (int s = 1; s <= kSlots && code % 100 != 0; ++s, code /= 100)

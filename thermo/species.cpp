@@ -32,12 +32,6 @@ constexpr double kQ2000 = 2000.0, kQ3000 = 3000.0, kQ4000 = 4000.0, kQ5000 = 500
 //! Number of values of one phase interval: upper limit and b1..b5.
 constexpr long kIntervalSize = 6;
 
-//! Nearest integer, halves away from zero.
-long nearest(double x)
-{
-    return static_cast<long>(x >= 0 ? x + 0.5 : x - 0.5);
-}
-
 //! Marks species I as taking no part at T.
 void drop_species(SpeciesRec& sp, long I)
 {
@@ -68,7 +62,7 @@ void polynomial_gas(SpeciesRec& sp, long I, const double* a)
 //! 5000 K from 6000 K on, between them the parabola through three neighbouring nodes.
 double positive_ion_q(double T, const double* a)
 {
-    const long j = static_cast<long>(T * 0.001);
+    const long j = static_cast<long>(T * kReduced);  // thousands of kelvin
     if (j < 2) return a[1];
     if (j > 5) return a[4];
     if (j <= 3)
@@ -138,12 +132,13 @@ void FFG(State& S)
         }
         // Ion record: the record kind was fixed at selection; the parent index travels in the
         // first coefficient as +-K*1e10.
-        const long K = nearest(std::fabs(a[0]) * kIonRefScale);
+        const double parent = std::floor(std::fabs(a[0]) * kIonRefScale + 0.5);
         const long M = sp.M;
-        if (K < 1 || K >= I || M < 1 || M >= I) {
+        if (!(parent >= 1 && parent < static_cast<double>(I)) || M < 1 || M >= I) {
             drop_species(sp, I);
             continue;
         }
+        const long K = static_cast<long>(parent);
         const double e = T * kEvPerK;  // temperature in electronvolts
         double w;
         if (kind < 0) {
