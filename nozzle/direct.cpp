@@ -460,6 +460,12 @@ void check_task(State& S)
                  (task.PK(i) == 0 ? std::string("zero") : std::string("negative")) +
                  ": every chamber pressure must be positive");
     }
+    for (int i = 1; i <= task.NPA; ++i) {
+        if (!(task.PA(i) > 0))
+            fail("section " + std::to_string(i) + " is " +
+                 (task.PA(i) == 0 ? std::string("zero") : std::string("negative")) +
+                 ": every section value must be positive");
+    }
     if (task.FFF) {
         for (int i = 1; i <= task.NPA; ++i) {
             if (!(task.PA(i) > 1))

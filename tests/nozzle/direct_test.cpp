@@ -363,6 +363,32 @@ TEST_F(Mixture, TheRatioTracesCarryMassRatioAndPropellantEnthalpy)
     EXPECT_EQ(S.pt.H, -75.0);
 }
 
+TEST_F(Mixture, ANewRatioOnAnOpenPageWritesItsLineOrClosesAFullPage)
+{
+    ratios({0.5, 0.75, 1.0});
+    pressures({10});
+    DIRECT(S);
+    S.rep.AP = 1;
+    S.rep.CC = 45;
+    sink->recorded.clear();
+    compute_point();
+    S.pt.KAMEPA = false;  // as after the chamber point with no sections
+    DIRECT(S);
+    ASSERT_EQ(sink->recorded.size(), 3u);
+    EXPECT_EQ(sink->recorded[0], " :  0.750   1.500" + std::string(103, ' ') + ":");
+    EXPECT_EQ(S.rep.CC, 48);
+
+    S.rep.CC = 46;
+    sink->recorded.clear();
+    S.pt.KAMEPA = false;
+    DIRECT(S);
+    // The page is closed (three fillers and the rule) instead of a ratio line.
+    ASSERT_EQ(sink->recorded.size(), 3u * 2 + 6 + 2);
+    EXPECT_EQ(sink->recorded[11], std::string(120, '-'));
+    EXPECT_EQ(S.rep.CC, 0);
+    EXPECT_EQ(S.pt.IA, 3);
+}
+
 class AreaRatios : public Sequence {
 protected:
     void SetUp() override
@@ -570,6 +596,12 @@ TEST_F(TaskCheck, RejectsAreaRatiosNotAboveOne)
     EXPECT_THAT(message(), HasSubstr("area ratio 2 is 1.0000"));
     S.task.PA(2) = 0.5;
     EXPECT_THAT(message(), HasSubstr("must be above 1"));
+}
+
+TEST_F(TaskCheck, RejectsAZeroSection)
+{
+    S.task.PA(1) = 0;
+    EXPECT_THAT(message(), HasSubstr("section 1 is zero"));
 }
 
 TEST_F(TaskCheck, PressureSectionsBelowOneAreNotAreaRatios)
