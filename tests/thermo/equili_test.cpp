@@ -446,6 +446,36 @@ TEST_F(EquiliWater, ListedSpeciesLeaveTheSumsAndTheRestIsOneKilogram)
     EXPECT_NEAR(S->eq.IS, h * 0.001 * tev::kCal, 1e-9 * std::fabs(h));
 }
 
+TEST_F(EquiliWater, ConstantVolumeSolutionIsTheEquilibriumAtTheResultingPressure)
+{
+    S->task.FV = true;
+    S->pt.PP = 3.0;  // the volume parameter of the run
+    tev::EQUILI(*S);
+    std::vector<double> x(7);
+    for (int I = 1; I <= 6; ++I) x[static_cast<std::size_t>(I)] = fraction(I);
+    const double pressure = S->pt.PPK;
+    EXPECT_NEAR(pressure, 809.8993520855973 * S->pt.T / (3.0 * S->eq.MS), 1e-9 * pressure);
+    S->task.FV = false;
+    S->pt.PP = pressure;
+    tev::EQUILI(*S);
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
+            << "species " << I;
+}
+
+TEST_F(EquiliWater, ExhaustedBasisSpeciesEndsThePassesAtOnce)
+{
+    // all hydrogen as H2, the basis species H (first visited) far below the significant amount
+    S->eq.P(3) += 0.5 * (S->eq.P(1) - 1e-30);
+    S->eq.P(1) = 1e-30;
+    S->eq.LP(1) = std::log(1e-30);
+    std::vector<double> before(7);
+    for (int I = 1; I <= 6; ++I) before[static_cast<std::size_t>(I)] = S->eq.P(I);
+    tev::EQUILI(*S);
+    for (int I = 1; I <= 6; ++I) EXPECT_EQ(S->eq.P(I), before[static_cast<std::size_t>(I)]);
+    EXPECT_FALSE(S->st.equili_unconverged);  // completed as if converged
+}
+
 // Carbon with its solid: below the gas threshold there is no gas phase.
 class EquiliCondensed : public ::testing::Test {
 protected:
@@ -595,40 +625,6 @@ TEST_F(EquiliAfterInitia, WarmStartFromAnotherStateGivesTheColdStartComposition)
     for (int I = 1; I <= 6; ++I)
         EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
             << "species " << I;
-}
-
-//! Median duration of `runs` calls of f [microseconds].
-template <typename Fn>
-double median_us(int runs, Fn f)
-{
-    std::vector<double> t;
-    for (int r = 0; r < runs; ++r) {
-        const auto a = std::chrono::steady_clock::now();
-        f();
-        const auto b = std::chrono::steady_clock::now();
-        t.push_back(std::chrono::duration<double, std::micro>(b - a).count());
-    }
-    std::nth_element(t.begin(), t.begin() + runs / 2, t.end());
-    return t[static_cast<std::size_t>(runs / 2)];
-}
-
-// A measurement, not a check: run with --gtest_also_run_disabled_tests in an optimised build.
-TEST_F(EquiliAfterInitia, DISABLED_TimesColdAndWarmSolutionsAtAChamberPoint)
-{
-    S->pt.T = 3500;
-    S->pt.PP = 68;
-    const double cold = median_us(5000, [&] {
-        tev::INITIA(*S);
-        tev::EQUILI(*S);
-    });
-    int flip = 0;
-    const double warm = median_us(5000, [&] {
-        S->pt.T = (++flip % 2) ? 3510 : 3500;  // a temperature iterate from the previous one
-        S->eq.FB = true;
-        tev::EQUILI(*S);
-    });
-    std::printf("solver at 3500 K, 68 atm: cold %.2f us, warm %.2f us\n", cold, warm);
-    EXPECT_FALSE(S->st.equili_unconverged);
 }
 
 // Hydrogen and oxygen from the species library, at the temperature and pressure grid of the
@@ -783,6 +779,21 @@ TEST_F(EquiliAgainstCea, GridOfTemperaturesAndPressuresMatchesTheReference)
 TEST_F(EquiliAgainstCea, TightTolerancesBringTheHeatCapacityWithinOnePerCent)
 {
     compare_grid(*this, 1e-9, 1.0);
+}
+
+//! Median duration of `runs` calls of f [microseconds].
+template <typename Fn>
+double median_us(int runs, Fn f)
+{
+    std::vector<double> t;
+    for (int r = 0; r < runs; ++r) {
+        const auto a = std::chrono::steady_clock::now();
+        f();
+        const auto b = std::chrono::steady_clock::now();
+        t.push_back(std::chrono::duration<double, std::micro>(b - a).count());
+    }
+    std::nth_element(t.begin(), t.begin() + runs / 2, t.end());
+    return t[static_cast<std::size_t>(runs / 2)];
 }
 
 // A measurement, not a check: run with --gtest_also_run_disabled_tests in an optimised build.
