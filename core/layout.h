@@ -65,6 +65,11 @@ private:
 std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values);
 
 //! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".
+//! Digits are the correctly rounded decimal form of the exact binary value. F, E and D always
+//! write the "0." before the point (a negative value that then needs one column more than the
+//! field is asterisks); an exponent beyond two digits drops its letter ("0.100+101"). G uses
+//! the fixed form when 0.1 <= |x| < 10^d (zero takes the exponent form), with the
+//! decimals of the value rounded to d digits (0.9995 in G9.3 is " 1.00    ").
 std::string format_real(char descriptor, int w, int d, double x);
 //! Writes one integer right-justified in w columns (asterisks when it does not fit).
 std::string format_int(int w, std::int64_t x);
