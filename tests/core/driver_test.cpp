@@ -23,7 +23,7 @@ constexpr double kCut = 0.11999999731779099;     // the step limit, 0.12 as a fl
 //! One call of a stand-in and what it saw.
 struct Call {
     std::string name;
-    double T, x;             //!< temperature; composition marker P(1)
+    double T, T1, x;         //!< temperature; lower bracket; composition marker P(1)
     bool SPRING, FW, FZC, F5, FPZ;
 };
 
@@ -40,7 +40,7 @@ Script* script = nullptr;
 void note(State& S, const char* name)
 {
     script->calls.push_back(
-        {name, S.pt.T, S.eq.P(1), S.sp.SPRING, S.eq.FW, S.eq.FZC, S.eq.F5, S.eq.FPZ});
+        {name, S.pt.T, S.pt.T1, S.eq.P(1), S.sp.SPRING, S.eq.FW, S.eq.FZC, S.eq.F5, S.eq.FPZ});
 }
 void fake_direct(State& S)
 {
@@ -173,6 +173,15 @@ TEST_F(TemperatureIteration, NozzlePointMeetsItsEntropyWithinThreeTenthsOfAKelvi
     EXPECT_NEAR(of("OUT")[0].T, 2000, 0.3);
 }
 
+TEST_F(TemperatureIteration, PointStartingOnItsTargetEndsBiasedDownward)
+{
+    point(true, 2900, 0);  // W = H exactly: the bias counts zero as positive
+    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
+    run();
+    EXPECT_EQ(of("EQUILI").size(), 1u);
+    EXPECT_EQ(of("OUT")[0].T, 2900 - kBias);
+}
+
 TEST_F(TemperatureIteration, BiasedTIsCutToTwelvePercentWithTheStepSignKept)
 {
     point(true, 3000, 0);  // root at 5000: the step goes up
@@ -285,7 +294,7 @@ TEST_F(TemperatureIteration, BlendIsTakenOncePerPointWhenTheSolverSolvesItAgain)
 
 TEST_F(TemperatureIteration, NozzleBelowTheFreezingTemperatureSearchesThePressureOfTzam)
 {
-    point(false, 1600, 3 * std::log(1000.0), 0, 1600);
+    point(false, 1600, 3 * std::log(1000.0), 300, 1600);
     sc.products = [](State& s) {
         s.eq.SS = 3 * std::log(s.pt.T), s.eq.CPR = s.eq.CPZ = 3;
         if (s.eq.FPZ) s.eq.SS = s.pt.H, s.eq.FZC = true, s.eq.FPZ = false;  // search done
@@ -295,6 +304,9 @@ TEST_F(TemperatureIteration, NozzleBelowTheFreezingTemperatureSearchesThePressur
     const auto frozen = std::find_if(eq.begin(), eq.end(), [](const Call& c) { return c.FZC; });
     ASSERT_NE(frozen, eq.end());
     EXPECT_EQ(frozen->T, 1500);
+    EXPECT_EQ(frozen->T1, 0);
+    // The search starts as soon as the bracket falls below TZAM: one solution below it.
+    EXPECT_EQ(std::count_if(eq.begin(), eq.end(), [](auto& c) { return c.T < 1499; }), 1);
     EXPECT_EQ(S.pt.P1, 10);
     EXPECT_EQ(S.pt.PP, 20);
     EXPECT_EQ(of("OUT").size(), 1u);
