@@ -30,6 +30,7 @@ struct Visit {
     bool chamber = false, throat = false, reported = false;
     double PP = 0, T = 0, T1 = 0, T2 = 0, DA = 0;
     double area = 0;  // F/F* after the report
+    bool freezing = false;  // the freezing point is to be computed first
 };
 
 class Sequence : public ::testing::Test {
@@ -114,6 +115,7 @@ protected:
             v.T1 = S.pt.T1;
             v.T2 = S.pt.T2;
             v.DA = S.pt.DA;
+            v.freezing = S.eq.FPZ;
             compute_point();
             v.PP = S.pt.PP;
             const auto lines = sink->recorded.size();
@@ -319,6 +321,41 @@ TEST_F(Sequence, PrescribedChamberTemperatureIsAPointAtFixedTemperature)
     EXPECT_EQ(visits[0].T, 3500.0);  // mass-weighted temperature contributions
     EXPECT_EQ(visits[0].T1, visits[0].T2);
     EXPECT_EQ(visits[1].T, chamber_T(1));  // then the previous chamber temperature
+}
+
+TEST_F(Sequence, ConstantVolumeCombustionHasNoNozzle)
+{
+    ratios({1.0});
+    pressures({10, 5});
+    sections({1});
+    S.task.FV = true;
+    run();
+    EXPECT_EQ(reported(), (std::vector<std::string>{"a1 p1 chamber", "a1 p2 chamber"}));
+}
+
+TEST_F(Sequence, ASectionBelowTheFreezingTemperatureStartsAtTheFreezingPoint)
+{
+    ratios({1.0});
+    pressures({10});
+    sections({2500, 1000});
+    S.task.FT = true;
+    S.task.TZAM = 1500;
+    run();
+    const Visit* s[3] = {};
+    for (const auto& v : visits)
+        if (v.IPA > 0 && !s[v.IPA]) s[v.IPA] = &v;
+    ASSERT_TRUE(s[1] && s[2]);
+    EXPECT_NEAR(s[1]->T, 2500, 1e-9);  // the temperature given back from its scaled form
+    EXPECT_FALSE(s[1]->freezing);
+    EXPECT_EQ(s[2]->T, 1500.0);
+    EXPECT_TRUE(s[2]->freezing);
+    // The pressure estimate falls with the seventh power of the temperature ratio, from the
+    // temperature the previous section was computed at.
+    const double t_prev = 3100 * std::pow(s[1]->PP / S.pt.PPK, (kGamma - 1) / kGamma);
+    const double want = s[1]->PP * std::pow(1000 / t_prev, 7);
+    EXPECT_NEAR(s[2]->PP, want, 1e-12 * want);
+    EXPECT_EQ(S.pt.P1, 0.0);
+    EXPECT_EQ(S.pt.P2, S.pt.PPK);
 }
 
 class Mixture : public Sequence {};
