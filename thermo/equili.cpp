@@ -19,7 +19,7 @@ static_assert(kMmcPerAtm == double(1e-17f));
 //! Floor of the pressure-grown smallest significant amount [mol/kg] (1e-16 as a float).
 constexpr double kMmcFloor = 1.0000000168623835e-16;
 static_assert(kMmcFloor == double(1e-16f));
-//! Constant-volume pressure factor [atm] (0.104692 as the run has always used it).
+//! Constant-volume pressure factor [atm] (0.104692, at the value the results are tied to).
 constexpr double kVolPressure = 0.10469202215952134;
 //! Constant-volume gas factor [-] (0.08479 as a float).
 constexpr double kVolGas = 0.08478999882936478;
@@ -77,9 +77,9 @@ constexpr double kLogCeiling = 40.0;
 constexpr double kLogFloor = -41.0;
 //! Newton step without curvature: just past the bound, so that the bound applies [-].
 constexpr double kPastBound = 1.1111111111111112;
-//! Gas-volume factor of the constant-volume chamber pressure.
+//! Chamber pressure of a constant-volume run per T/(volume parameter * MS) [atm g/(mol K)].
 constexpr double kVolChamber = 809.8993520855973;
-//! Number density per (mol/kg * atm/K * g/mol) of the charge carriers.
+//! Charge-carrier density per amount [mol/kg] times PP/T*MS [atm g/(mol K)].
 constexpr double kCarrierDensity = 7338674.5;
 //! Electron element code.
 constexpr int kElectron = 98;
