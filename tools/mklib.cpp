@@ -4,6 +4,7 @@
 //
 // Writes OUTDIR/r3.id, r4.id, kom.id, val.id, tab.id, species_index.tsv and fit_report.txt.
 // The output depends only on the two input files: running it twice gives the same bytes.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
         if (!lj) throw std::runtime_error(std::string("cannot open ") + argv[2]);
         const mklib::Library lib = mklib::build_library(thermo, lj);
         const std::string dir = argv[3];
+        std::filesystem::create_directories(dir);
         for (const auto& [name, text] : lib.files) {
             std::ofstream out(dir + "/" + name, std::ios::binary);
             if (!out) throw std::runtime_error("cannot write " + dir + "/" + name);
