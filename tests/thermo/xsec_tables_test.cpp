@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,12 +36,25 @@ std::vector<std::string> lines_of(const fs::path& p)
 // Splits fixed-width D fields ("0.ddddD+ee") of the given width off each line.
 std::vector<double> d_values(const std::vector<std::string>& lines, std::size_t width)
 {
-    static const std::regex field(R"( *0\.[0-9]+D[+-][0-9]{2})");
+    // Blanks, "0.", digits, "D", a sign and two exponent digits.
+    const auto well_formed = [](const std::string& f) {
+        const auto b = f.find_first_not_of(' ');
+        const auto d = f.find('D');
+        if (b == std::string::npos || d == std::string::npos || d + 4 != f.size()) return false;
+        if (f.compare(b, 2, "0.") != 0 || d <= b + 2) return false;
+        const auto digits = [&](std::size_t from, std::size_t to) {
+            for (std::size_t i = from; i < to; ++i) {
+                if (f[i] < '0' || f[i] > '9') return false;
+            }
+            return true;
+        };
+        return digits(b + 2, d) && (f[d + 1] == '+' || f[d + 1] == '-') && digits(d + 2, f.size());
+    };
     std::vector<double> v;
     for (const auto& l : lines) {
         for (std::size_t i = 0; i + width <= l.size(); i += width) {
             std::string f = l.substr(i, width);
-            EXPECT_TRUE(std::regex_match(f, field)) << "field '" << f << "'";
+            EXPECT_TRUE(well_formed(f)) << "field '" << f << "'";
             f[f.find('D')] = 'E';
             v.push_back(std::strtod(f.c_str(), nullptr));
         }
@@ -103,8 +115,11 @@ protected:
     }
     int generate() const
     {
-        const std::string cmd = "'" + kTool.string() + "' '" + kXsecTable.string() + "' '" +
-                                dir.string() + "' 2>/dev/null";
+        std::string cmd;
+        for (const auto& arg : {kTool.string(), kXsecTable.string(), dir.string()}) {
+            cmd.append("'").append(arg).append("' ");
+        }
+        cmd.append("2>/dev/null");
         return std::system(cmd.c_str());
     }
     // Column of a library number, 1-based, 0 if none.
