@@ -122,6 +122,10 @@ inline bool has_metal(const Formula& f)
     return false;
 }
 
+//! Table entries that are known stand-ins rather than fits of the species itself (KH carries
+//! argon's values); they are used for the species but lent to no other.
+inline bool placeholder_lj(const std::string& name) { return name == "KH"; }
+
 //! A species with measured collision data, as a candidate analogue.
 struct Analogue {
     std::string name;
@@ -130,20 +134,49 @@ struct Analogue {
     LJ lj;
 };
 
-//! Estimates sigma and eps/k of a gas without data by analogy: the measured neutral species of
-//! the same class (containing a metal or not) that is nearest in atom count, then in molar mass,
-//! lends its well depth; its diameter is scaled by the cube root of the ratio of the summed
-//! atomic volumes.
+//! Periodic-table group (1-18) of an element; the lanthanides and actinides count as group 3.
+inline int periodic_group(int z)
+{
+    if (z == 1) return 1;
+    if (z == 2) return 18;
+    if (z <= 10) return z <= 4 ? z - 2 : z + 8;           // Li, Be: 1, 2; B..Ne: 13..18
+    if (z <= 18) return z <= 12 ? z - 10 : z;             // Na, Mg; Al..Ar: 13..18
+    if (z <= 36) return z - 18;                           // K..Kr: 1..18
+    if (z <= 54) return z - 36;                           // Rb..Xe
+    if (z <= 56) return z - 54;                           // Cs, Ba
+    if (z <= 71) return 3;                                // lanthanides
+    if (z <= 86) return z - 68;                           // Hf..Rn: 4..18
+    if (z <= 88) return z - 86;                           // Fr, Ra
+    return 3;                                             // actinides
+}
+
+//! The formula with every element replaced by its group: species with the same signature are
+//! homologues (NaCl and KCl, LiOH and KOH).
+inline std::vector<std::pair<int, int>> group_signature(const Formula& f)
+{
+    std::map<int, int> m;
+    for (auto& s : f.slots)
+        if (s.first != kElectron) m[periodic_group(s.first)] += s.second;
+    return {m.begin(), m.end()};
+}
+
+//! Estimates sigma and eps/k of a gas without data by analogy with a measured neutral species:
+//! of the same class (containing a metal or not), a homologue (same periodic groups and counts)
+//! where one is measured, otherwise the species nearest in atom count; among equals the one
+//! nearest in molar mass. The analogue lends its well depth; its diameter is scaled by the
+//! cube root of the ratio of the summed atomic volumes.
 inline LJ estimate_collision(const Formula& f, double mw, const std::vector<Analogue>& known,
                              std::string& from)
 {
     const bool metal = has_metal(f);
     const int n = atom_count(f);
+    const auto sig = group_signature(f);
     const Analogue* best = nullptr;
     double bestd = 1e300;
     for (const Analogue& k : known) {
         if (has_metal(k.f) != metal) continue;
-        const double d = 10.0 * std::abs(atom_count(k.f) - n) + std::fabs(std::log(mw / k.mw));
+        double d = group_signature(k.f) == sig ? 0.0 : 100.0 + 10.0 * std::abs(atom_count(k.f) - n);
+        d += std::fabs(std::log(mw / k.mw));
         if (d < bestd) { bestd = d; best = &k; }
     }
     if (!best) return {};
@@ -180,6 +213,21 @@ inline std::string upto(const std::string& s, const std::string& stops)
 {
     const auto p = s.find_first_of(stops);
     return p == std::string::npos ? s : s.substr(0, p);
+}
+
+//! The formula written out in the NASA record's element order, counts of 1 left out.
+inline std::string formula_name(const Species& sp)
+{
+    std::string out;
+    for (const auto& [sym, cnt] : sp.atoms) {
+        if (sym == "E") {
+            out += cnt > 0 ? "-" : "+";
+            continue;
+        }
+        out += sym;
+        if (cnt != 1.0) out += std::to_string(static_cast<int>(std::lround(cnt)));
+    }
+    return out;
 }
 
 inline std::string pad(std::string s, std::size_t w)
@@ -521,7 +569,8 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
     std::vector<Analogue> known;
     for (auto& g : gases) {
         auto it = ljtab.find(g.sp->name);
-        if (it != ljtab.end() && g.f.charge() == 0 && g.lib != electron_lib)
+        if (it != ljtab.end() && g.f.charge() == 0 && g.lib != electron_lib &&
+            !placeholder_lj(g.sp->name))
             known.push_back({g.sp->name, g.f, g.sp->mw, it->second});
     }
     for (auto& g : gases) {
@@ -555,9 +604,14 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
 
     // --- Names -----------------------------------------------------------------------------
     NameBook book;
+    // a gas keeps its NASA name where it fits; an isomer keeps the start of its tag after the
+    // comma ("C3H6O,ac"); a bracketed formula is written out ("ALO2H2CL")
     for (auto& g : gases) {
         const std::string& n = g.sp->name;
-        g.name8 = book.take({n, upto(n, ","), upto(n, ",("), upto(n, ",(").substr(0, 8)});
+        std::vector<std::string> cand = {n, upto(n, ",")};
+        if (n.find(',') != std::string::npos) cand.push_back(n.substr(0, 8));
+        cand.push_back(formula_name(*g.sp));
+        g.name8 = book.take(cand);
     }
     for (auto& c : conds) {
         const std::string base = upto(c.phases.front()->name, "(");
@@ -787,11 +841,14 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
     sum << "\n";
     rep << "\n" << sum.str();
     rep << "\nCollision parameters not in the Lennard-Jones table\n";
-    rep << "  Method: an ion takes its parent's measured values; any other gas takes the well\n";
-    rep << "  depth of the measured neutral species of the same class (with or without a metal)\n";
-    rep << "  that is nearest in atom count, then in molar mass, and that species' diameter\n";
-    rep << "  scaled by the cube root of the ratio of summed atomic volumes. The electron has\n";
-    rep << "  no collision values.\n";
+    rep << "  Method (analogy with a measured species of similar size and polarity): an ion takes\n";
+    rep << "  its parent's measured values; any other gas takes the well depth of a measured\n";
+    rep << "  neutral species of its class (with or without a metal): a homologue (same periodic\n";
+    rep << "  groups and counts, e.g. NaCL from KCL) or, without one, the species nearest in atom\n";
+    rep << "  count; in both cases the nearest in molar mass; and that species' diameter\n";
+    rep << "  scaled by the cube root of the ratio of summed atomic volumes (Le Bas increments,\n";
+    rep << "  molar volumes for metals). KH's table entry (argon's values) is lent to no other\n";
+    rep << "  species. The electron has no collision values.\n";
     int n_est = 0;
     for (auto& g : gases)
         if (!g.collision_note.empty()) {

@@ -170,12 +170,14 @@ TEST(CollisionValues, PackDiameterAndWellDepthAsTheSelectionDecodesThem)
     EXPECT_DOUBLE_EQ((v - n * 100000) * 0.1, 3296.0);
 }
 
-TEST(CollisionValues, AreEstimatedFromTheNearestMeasuredSpeciesOfTheSameClass)
+TEST(CollisionValues, AreEstimatedFromAMeasuredHomologueOrTheNearestSpeciesOfTheSameClass)
 {
     std::vector<Analogue> known = {
         {"KCL", encode_formula({{"K", 1}, {"CL", 1}}), 74.55, {4.186, 1989}},
         {"KOH", encode_formula({{"K", 1}, {"O", 1}, {"H", 1}}), 56.1, {4.52, 1213}},
-        {"HCL", encode_formula({{"H", 1}, {"CL", 1}}), 36.46, {3.339, 344.7}}};
+        {"HCL", encode_formula({{"H", 1}, {"CL", 1}}), 36.46, {3.339, 344.7}},
+        {"H2O", encode_formula({{"H", 2}, {"O", 1}}), 18.02, {2.641, 809.1}},
+        {"KO", encode_formula({{"K", 1}, {"O", 1}}), 55.1, {3.812, 383}}};
     std::string from;
     const LJ nacl = estimate_collision(encode_formula({{"NA", 1}, {"CL", 1}}), 58.44, known, from);
     EXPECT_EQ(from, "KCL");
@@ -186,6 +188,11 @@ TEST(CollisionValues, AreEstimatedFromTheNearestMeasuredSpeciesOfTheSameClass)
     EXPECT_EQ(alcl2.eps, 1213);
     estimate_collision(encode_formula({{"CL", 1}}), 35.45, known, from);
     EXPECT_EQ(from, "HCL");  // no metal
+    // a homologue of the same class wins over a nearer molar mass: LiOH is KOH's, not H2O's
+    estimate_collision(encode_formula({{"LI", 1}, {"O", 1}, {"H", 1}}), 23.95, known, from);
+    EXPECT_EQ(from, "KOH");
+    estimate_collision(encode_formula({{"LI", 1}, {"F", 1}}), 25.94, known, from);
+    EXPECT_EQ(from, "KCL");
 }
 
 // ---------------------------------------------------------------------------------------------
