@@ -88,7 +88,9 @@ constexpr double kCoulombArg = 238862300.0;
 //! Electron-neutral collision factor: W = p/sqrt(kT) x const (p in atm, kT in eV).
 constexpr double kNeutralColl = 569.2956;
 //! Mole fraction times the fixed cross-section of a charge-free species without a table
-//! column: 0.001 (mol/kg x g/mol) times 80 units of the table.
+//! column: 0.001 (mol/kg x g/mol) times 80 units of the table. The table's unit is the Bohr
+//! radius squared (2.80e-21 m^2): with it, a single constant cross-section gives the Maxwellian
+//! conductivity of a weakly ionised gas, e^2 n_e <v> / (3 p Q).
 constexpr double kFixedXsecWeight = 0.08;
 //! Mole fraction of a listed species from its amount: P x MS x 0.001 (0.001 as a float).
 constexpr double kListedWeight = 0.0010000000474974513;
