@@ -57,6 +57,11 @@ constexpr int kMaxSearchSteps = 100;
 //! Area-ratio steps taken with the plain secant; later ones halve the residual of an end that
 //! stays put twice, so that a search creeping along a curved residual still closes in.
 constexpr int kPlainSecantSteps = 25;
+//! Throat steps taken with the pressure correction alone; later ones halve the bracket. The
+//! correction can overshoot by a steady factor near two (the equilibrium heat capacity it uses
+//! carries the solver's tolerance), and then its iterates alternate between the two ends of the
+//! bracket without closing it.
+constexpr int kPlainThroatSteps = 25;
 
 //! The throat temperature estimate 0.6^0.12, formed in double from the two float constants.
 const double kThroatTempFactor = std::pow(kThroatTempBase, kThroatTempPower);
@@ -403,7 +408,8 @@ Step throat_step(State& S)
     const double WA2 = pt.WA * pt.WA;
     pt.PP = pt.PP * (1 + eq.MS * (pt.W * pt.W - WA2) /
                              (kThroatStepScale * (2 * pt.T + WA2 * pt.PPA / eq.CPR)));
-    if (pt.PP < pt.PX || pt.PP > pt.PY) pt.PP = (pt.PX + pt.PY) / 2;
+    if (pt.PP < pt.PX || pt.PP > pt.PY || pt.search_steps > kPlainThroatSteps)
+        pt.PP = (pt.PX + pt.PY) / 2;
     pt.T1 = 0;
     pt.T2 = pt.TK;
     return Step::Done;

@@ -579,6 +579,54 @@ TEST(ThroatSearch, AThroatThatDoesNotConvergeSkipsItsSectionsAndTheRunGoesOn)
     EXPECT_EQ(lines, 2);
 }
 
+TEST(ThroatSearch, ACorrectionThatOvershootsTwofoldStillClosesIn)
+{
+    // The flow speed is built so that every pressure correction lands 0.98 times as far beyond
+    // the throat as it started before it: alone, the iterates alternate between the ends of a
+    // bracket that narrows by 2 % a step and takes some 200 steps to close. After a number of
+    // such steps the search halves the bracket instead.
+    State S;
+    Sink sink(nullptr, nullptr);
+    sink.record = true;
+    S.io.out = &sink;
+    S.rep.CT = 1;
+    S.task.BP = 1;
+    S.task.NA = 1;
+    S.task.ALFA(1) = 1;
+    S.task.NPK = 1;
+    S.task.PK(1) = 10;
+    S.task.NPA = 1;
+    S.task.PA(1) = 1;
+    S.task.G(1) = 1;
+    const double WA = 1000, T = 3000, MS = 20, CPR = 2;
+    const double scale = 84.79000091552734 * (2 * T + WA * WA / CPR);
+    int throat_iterates = 0;
+    double throat = 0;
+    for (int n = 0; n < 1000; ++n) {
+        DIRECT(S);
+        if (S.pt.U == 1) break;
+        const double pstar = 0.55 * S.pt.PPK;
+        if (S.pt.FKP) ++throat_iterates;
+        S.pt.T = T;
+        S.eq.MS = MS;
+        S.eq.CPR = CPR;
+        S.pt.PPA = 1;
+        S.pt.WA = WA;
+        S.rep.RR = 400;
+        if (S.pt.KAMEPA) {
+            S.eq.IS = 0;
+        } else {
+            const double w2 = WA * WA + 1.98 * scale / MS * (pstar - S.pt.PP) / S.pt.PP;
+            S.eq.IS = -w2 / (44.720001220703125 * 44.720001220703125);
+        }
+        OUT(S);
+        if (S.pt.PKP != 0 && throat == 0) throat = S.pt.PKP / S.pt.PPK;
+    }
+    EXPECT_EQ(S.st.point_failures, 0);
+    EXPECT_LT(throat_iterates, 40);
+    EXPECT_NEAR(throat, 0.55, 0.001);
+}
+
 class TaskCheck : public ::testing::Test {
 protected:
     void SetUp() override
