@@ -713,7 +713,12 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
     rep << "ln T (step 0.01) over 300-6000 K. Up to 20000 K, the top of the chamber bracket,\n";
     rep << "Cp is checked on a 10 K grid from 200 K; where it falls below R/2, a row drawing\n";
     rep << "Cp towards R at the lowest point is added (weight 10) and the fit repeated. Above\n";
-    rep << "6000 K the fitted Cp is therefore positive but not accurate.\n\n";
+    rep << "6000 K the fitted Cp is positive but not accurate: for most species it grows to\n";
+    rep << "10^2-10^5 J/(mol K) by 20000 K (table near the end), so enthalpies there are far\n";
+    rep << "too high and G/RT has no meaning; the extension only keeps every enthalpy rising\n";
+    rep << "across the chamber bracket, which pushes the temperature iteration back into the\n";
+    rep << "fitted range. Fitting pseudo-data above 6000 K instead cost 5-10 times the G/RT\n";
+    rep << "accuracy below it.\n\n";
     rep << "Counts\n";
     int n_neutral = 0;
     for (auto& g : gases)
@@ -840,6 +845,31 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
         }
     sum << "\n";
     rep << "\n" << sum.str();
+    rep << "\nIons with polynomial records (parent is species 1 or not in the library):";
+    for (auto& g : gases)
+        if (g.f.charge() != 0 && g.lib != electron_lib && !g.parent) rep << " " << g.name8;
+    rep << "\n";
+    rep << "\nAbove the fitted range: major products against NASA (its 6000-20000 K interval, or\n";
+    rep << "constant Cp above its data). Cp in J/(mol K) at 8000, 12000, 20000 K (program/NASA)\n";
+    rep << "and the largest |dG/RT| over 6000-20000 K.\n";
+    for (auto& g : gases) {
+        if (!major_products().count(g.sp->name) || g.parent) continue;
+        char buf[200];
+        std::snprintf(buf, sizeof buf, "  %-8s", g.name8.c_str());
+        rep << buf;
+        for (double T : {8000.0, 12000.0, 20000.0}) {
+            std::snprintf(buf, sizeof buf, " %8.2f/%-8.2f", gas_poly(g.a, T).cp * kCalJ,
+                          nasa_gas_props(*g.sp, T).cp * kCalJ);
+            rep << buf;
+        }
+        double dg = 0;
+        for (double T = 6000; T <= 20000; T += 100) {
+            const Props p = gas_poly(g.a, T), q = nasa_gas_props(*g.sp, T);
+            dg = std::max(dg, std::fabs((p.h - T * p.s) - (q.h - T * q.s)) / (kRcal * T));
+        }
+        std::snprintf(buf, sizeof buf, "  dG/RT %.3f\n", dg);
+        rep << buf;
+    }
     rep << "\nCollision parameters not in the Lennard-Jones table\n";
     rep << "  Method (analogy with a measured species of similar size and polarity): an ion takes\n";
     rep << "  its parent's measured values; any other gas takes the well depth of a measured\n";
