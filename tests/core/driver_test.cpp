@@ -23,8 +23,8 @@ constexpr double kCut = 0.11999999731779099;     // the step limit, 0.12 as a fl
 //! One call of a stand-in and what it saw.
 struct Call {
     std::string name;
-    double T, T1, x;         //!< temperature; lower bracket; composition marker P(1)
-    bool SPRING, FW, FZC, F5, FPZ;
+    double T, T1, x, IS, SS, K5;  //!< T, lower bracket, composition marker P(1), IS, SS, K5
+    bool SPRING, FW, FZC, F5;
 };
 
 //! The stand-ins' behaviour: the points DIRECT hands out, then the products at T.
@@ -39,8 +39,8 @@ Script* script = nullptr;
 
 void note(State& S, const char* name)
 {
-    script->calls.push_back(
-        {name, S.pt.T, S.pt.T1, S.eq.P(1), S.sp.SPRING, S.eq.FW, S.eq.FZC, S.eq.F5, S.eq.FPZ});
+    script->calls.push_back({name, S.pt.T, S.pt.T1, S.eq.P(1), S.eq.IS, S.eq.SS, S.pt.K5,
+                             S.sp.SPRING, S.eq.FW, S.eq.FZC, S.eq.F5});
 }
 void fake_direct(State& S)
 {
@@ -68,12 +68,7 @@ void fake_equili(State& S)
 void fake_otbor(State& S) { note(S, "OTBOR"); }
 void fake_tepl(State& S) { note(S, "TEPL"); }
 void fake_sigma(State& S) { note(S, "SIGMA"); }
-std::function<void(State&)> fake_out_hook;  //!< what a test looks at when OUT runs
-void fake_out(State& S)
-{
-    note(S, "OUT");
-    if (fake_out_hook) fake_out_hook(S);
-}
+void fake_out(State& S) { note(S, "OUT"); }
 void fake_apage(State& S) { note(S, "APAGE"); }
 
 //! Enthalpy [kJ/kg] with heat capacity 2 and a jump of 40 at `tj`, shifted by `shift`.
@@ -91,11 +86,7 @@ protected:
         sink.record = true;
         S.io.out = &sink;
     }
-    void TearDown() override
-    {
-        script = nullptr;
-        fake_out_hook = nullptr;
-    }
+    void TearDown() override { script = nullptr; }
 
     //! A point: chamber (enthalpy target) or nozzle (entropy target), start T and bracket.
     void point(bool chamber, double T, double H, double T1 = 300, double T2 = 20000)
@@ -112,6 +103,11 @@ protected:
             s.eq.IS = h(s.pt.T);
             s.eq.CPR = s.eq.CPZ = cp(s.pt.T);
         };
+    }
+    //! Products whose enthalpy rises by 2 per K through zero at `root`.
+    void linear(double root)
+    {
+        enthalpy([=](double T) { return 2 * (T - root); }, [](double) { return 2.0; });
     }
     //! Products with the enthalpy `stepped`: P(2) is the share of the upper phase, which a
     //! held composition keeps (enthalpy linear in the composition).
@@ -139,6 +135,11 @@ protected:
                      [&](const Call& c) { return c.name == name; });
         return v;
     }
+    template <typename Pred>
+    static long count(const std::vector<Call>& v, Pred p)
+    {
+        return std::count_if(v.begin(), v.end(), p);
+    }
 
     std::unique_ptr<State> s = std::make_unique<State>();
     State& S = *s;
@@ -148,61 +149,50 @@ protected:
 
 using TemperatureIteration = Cycle;
 
-TEST_F(TemperatureIteration, ChamberPointMeetsItsEnthalpyWithinThreeTenthsOfAKelvin)
+TEST_F(TemperatureIteration, PointsMeetTheirTargetsWithinThreeTenthsOfAKelvin)
 {
-    // h = 1.5 T + 2e-4 T^2 - 6000 has its root near 2888 K; the start is far above it.
+    // Chamber: h = 1.5 T + 2e-4 T^2 - 6000, root near 2888 K, start far above it.
+    // Nozzle: s = 3 ln T, target s(2000).
     const double root = (-1.5 + std::sqrt(1.5 * 1.5 + 4 * 2e-4 * 6000)) / (2 * 2e-4);
     point(true, 5000, 0);
-    enthalpy([](double T) { return 1.5 * T + 2e-4 * T * T - 6000; },
-             [](double T) { return 1.5 + 4e-4 * T; });
+    point(false, 3000, 3 * std::log(2000.0));
+    sc.products = [](State& s) {
+        const double T = s.pt.T;
+        s.eq.IS = 1.5 * T + 2e-4 * T * T - 6000, s.eq.SS = 3 * std::log(T);
+        s.eq.CPR = s.eq.CPZ = s.pt.KAMEPA ? 1.5 + 4e-4 * T : 3;
+    };
     EXPECT_EQ(run(), 0);
-    ASSERT_EQ(of("OUT").size(), 1u);
+    ASSERT_EQ(of("OUT").size(), 2u);
     EXPECT_NEAR(of("OUT")[0].T, root, 0.3);
-    EXPECT_LT(of("EQUILI").size(), 20u);
+    EXPECT_NEAR(of("OUT")[1].T, 2000, 0.3);
+    EXPECT_LT(of("EQUILI").size(), 30u);
     EXPECT_TRUE(sink.recorded.empty());
 }
 
-TEST_F(TemperatureIteration, NozzlePointMeetsItsEntropyWithinThreeTenthsOfAKelvin)
-{
-    point(false, 3000, 3 * std::log(2000.0));
-    sc.products = [](State& s) {
-        s.eq.SS = 3 * std::log(s.pt.T);
-        s.eq.CPR = s.eq.CPZ = 3;  // T ds/dT
-    };
-    run();
-    EXPECT_NEAR(of("OUT")[0].T, 2000, 0.3);
-}
-
-TEST_F(TemperatureIteration, PointStartingOnItsTargetEndsBiasedDownward)
-{
-    point(true, 2900, 0);  // W = H exactly: the bias counts zero as positive
-    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
-    run();
-    EXPECT_EQ(of("EQUILI").size(), 1u);
-    EXPECT_EQ(of("OUT")[0].T, 2900 - kBias);
-}
-
-TEST_F(TemperatureIteration, BiasedTIsCutToTwelvePercentWithTheStepSignKept)
+TEST_F(TemperatureIteration, NewtonStepIsBiasedThenCutToTwelvePercentWithItsSign)
 {
     point(true, 3000, 0);  // root at 5000: the step goes up
     point(true, 3000, 0);  // root at 1000: the step goes down
+    point(true, 2900, 0);  // on the target: the bias counts zero as positive
     sc.products = [this](State& s) {
-        s.eq.IS = 2 * (s.pt.T - (sc.next == 1 ? 5000 : 1000));
+        s.eq.IS = 2 * (s.pt.T - std::vector<double>{5000, 1000, 2900}[sc.next - 1]);
         s.eq.CPR = s.eq.CPZ = 2;
     };
     run();
     const auto eq = of("EQUILI");
     const double up = 3000 + kBias, down = 3000 - kBias;
     EXPECT_EQ(eq[1].T, up - (-1.0 * up * kCut));
-    const auto second = std::find_if(eq.begin() + 1, eq.end(), [](const Call& c) { return c.T == 3000; });
+    const auto second = std::find_if(eq.begin() + 1, eq.end(), [](auto& c) { return c.T == 3000; });
     ASSERT_NE(second, eq.end());
     EXPECT_EQ((second + 1)->T, down - down * kCut);
+    EXPECT_EQ(eq.back().T, 2900);
+    EXPECT_EQ(of("OUT").back().T, 2900 - kBias);
 }
 
 TEST_F(TemperatureIteration, StepLeavingANarrowBracketIsHalvedAndRaisesSpring)
 {
     point(true, 1040, 0, 1000, 1050);  // root at 5000, far outside the bracket
-    enthalpy([](double T) { return 2 * (T - 5000); }, [](double) { return 2.0; });
+    linear(5000);
     run();
     const double t = 1040 + kBias, g = 1050 - t;
     const auto func = of("FUNC");
@@ -213,39 +203,26 @@ TEST_F(TemperatureIteration, StepLeavingANarrowBracketIsHalvedAndRaisesSpring)
 
 TEST_F(TemperatureIteration, PhaseChangeHeatCoveringTheImbalanceClosesTheBalanceAtT)
 {
-    point(true, 3000, -1000);  // enthalpy 3 above the target, heat 5 of the same sign
+    point(true, 3000, -1000);  // enthalpy 3 above the target, heat 5: 3/5 of it converted
+    point(false, 3000, 7.0);   // entropy 0.001 above the target, heat 6 (0.002 per K): half
     point(true, 3000, -1000);  // heat 2: short of the imbalance, a step is taken
     point(true, 3000, -1000);  // heat -5: of the other sign, a step is taken
     sc.products = [this](State& s) {
-        s.eq.IS = -997 + 2 * (s.pt.T - 3000), s.eq.SS = 7, s.eq.CPR = s.eq.CPZ = 2;
-        if (s.pt.T == 3000) s.eq.E = std::vector<double>{5, 2, -5}[sc.next - 1];
+        s.eq.IS = -997 + 2 * (s.pt.T - 3000), s.eq.SS = 7.001, s.eq.CPR = s.eq.CPZ = 2;
+        if (s.pt.T == 3000) s.eq.E = std::vector<double>{5, 6, 2, -5}[sc.next - 1];
     };
     run();
     const auto out = of("OUT");
-    ASSERT_EQ(out.size(), 3u);
+    ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[0].T, 3000);
-    EXPECT_NE(out[1].T, 3000);
+    EXPECT_NEAR(out[0].IS, -1000, 1e-9);
+    EXPECT_NEAR(out[0].SS, 7.001 - 3.0 / 3000, 1e-12);
+    EXPECT_EQ(out[1].T, 3000);
+    EXPECT_NEAR(out[1].SS, 7.0, 1e-12);
+    EXPECT_NEAR(out[1].IS, -997 - 3, 1e-9);
     EXPECT_NE(out[2].T, 3000);
-    EXPECT_EQ(of("EQUILI").size(), 1u + 2u + 2u);
-}
-
-TEST_F(TemperatureIteration, PhaseChangeClosureConvertsTheFractionThatMeetsTheTarget)
-{
-    point(true, 3000, -1000);  // chamber: 3 of the heat 5 converted
-    point(false, 3000, 7.0);   // nozzle: entropy 0.001 above, heat 6 is 0.002 per K
-    std::vector<double> is, ss;
-    sc.products = [this](State& s) {
-        s.eq.IS = 100, s.eq.SS = 7.001, s.eq.CPR = s.eq.CPZ = 2;
-        s.eq.E = sc.next == 1 ? 5 : 6;
-        if (sc.next == 1) s.eq.IS = -997;
-    };
-    fake_out_hook = [&](State& s) { is.push_back(s.eq.IS), ss.push_back(s.eq.SS); };
-    run();
-    ASSERT_EQ(is.size(), 2u);
-    EXPECT_NEAR(is[0], -1000, 1e-9);
-    EXPECT_NEAR(ss[0], 7.001 - 3.0 / 3000, 1e-12);
-    EXPECT_NEAR(ss[1], 7.0, 1e-12);
-    EXPECT_NEAR(is[1], 100 - 3, 1e-9);  // half of the heat converted
+    EXPECT_NE(out[3].T, 3000);
+    EXPECT_EQ(of("EQUILI").size(), 1u + 1u + 2u + 2u);
 }
 
 TEST_F(TemperatureIteration, JumpInEnthalpyEndsWithTheBlendOfTheTwoSides)
@@ -277,7 +254,7 @@ TEST_F(TemperatureIteration, PartnerOnTheSameSideOfTheTargetIsNotExtrapolated)
     point(true, 3000, H);
     jump(tj, 0, true);
     run();
-    for (const Call& c : of("EQUILI")) EXPECT_FALSE(c.FZC);
+    EXPECT_EQ(count(of("EQUILI"), [](auto& c) { return c.FZC; }), 0);
     EXPECT_NEAR(of("OUT")[0].T, tj, 0.7);
 }
 
@@ -287,8 +264,7 @@ TEST_F(TemperatureIteration, BlendIsTakenOncePerPointWhenTheSolverSolvesItAgain)
     point(true, 3000, H);
     jump(tj, shift, false);  // above the freezing temperature the held composition is solved
     EXPECT_EQ(run(), 0);
-    const auto func = of("FUNC");  // FUNC follows every blend
-    EXPECT_EQ(std::count_if(func.begin(), func.end(), [](auto& c) { return c.FZC; }), 1);
+    EXPECT_EQ(count(of("FUNC"), [](auto& c) { return c.FZC; }), 1);  // FUNC follows a blend
     EXPECT_NEAR(of("OUT")[0].T, tj, 0.7);
 }
 
@@ -306,7 +282,7 @@ TEST_F(TemperatureIteration, NozzleBelowTheFreezingTemperatureSearchesThePressur
     EXPECT_EQ(frozen->T, 1500);
     EXPECT_EQ(frozen->T1, 0);
     // The search starts as soon as the bracket falls below TZAM: one solution below it.
-    EXPECT_EQ(std::count_if(eq.begin(), eq.end(), [](auto& c) { return c.T < 1499; }), 1);
+    EXPECT_EQ(count(eq, [](auto& c) { return c.T < 1499; }), 1);
     EXPECT_EQ(S.pt.P1, 10);
     EXPECT_EQ(S.pt.PP, 20);
     EXPECT_EQ(of("OUT").size(), 1u);
@@ -323,10 +299,8 @@ TEST_F(TemperatureIteration, IterationThatCannotCloseIsBoundedAndReported)
         s.eq.FZC = !s.pt.KAMEPA;
     };
     EXPECT_EQ(run(CycleLimits{50, 100}), 1);
-    const auto eq = of("EQUILI");
-    EXPECT_EQ(std::count_if(eq.begin(), eq.end(), [](auto& c) { return c.T == 1800; }), 51);
+    EXPECT_EQ(count(of("EQUILI"), [](auto& c) { return c.T == 1800; }), 51);
     EXPECT_EQ(of("OUT").size(), 2u);
-    EXPECT_EQ(S.st.point_failures, 1);
     ASSERT_EQ(sink.recorded.size(), 1u);
     EXPECT_NE(sink.recorded[0].find("NOT CONVERGED (TEMPERATURE): T=  1800.00 K"),
               std::string::npos);
@@ -336,7 +310,7 @@ TEST_F(TemperatureIteration, SolverGivingUpOnOneCallMarksItsPointOnce)
 {
     point(true, 3000, 0);
     point(true, 3000, 0);
-    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
+    linear(2900);
     auto solve = sc.products;
     sc.products = [&](State& s) {
         solve(s);
@@ -352,26 +326,14 @@ TEST_F(TemperatureIteration, SolverGivingUpOnOneCallMarksItsPointOnce)
 
 using PointSequence = Cycle;
 
-TEST_F(PointSequence, LastDirectCallEndsTheRunWithOneApageAndNoFurtherOut)
-{
-    point(true, 3000, 0);
-    point(true, 3000, 0);
-    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
-    EXPECT_EQ(run(), 0);
-    EXPECT_EQ(of("OUT").size(), 2u);
-    EXPECT_EQ(of("APAGE").size(), 1u);
-    EXPECT_EQ(sc.calls.back().name, "APAGE");
-    EXPECT_EQ(sc.calls[sc.calls.size() - 2].name, "DIRECT");
-}
-
-TEST_F(PointSequence, NewSelectionIsFollowedByFuncAndKeptTemperatureIsNot)
+TEST_F(PointSequence, NewSelectionRunsFuncFirstAndTheLastDirectEndsWithOneApage)
 {
     point(true, 3000, 0, 3000, 3000);
     point(true, 3000, 0, 3000, 3000);
     sc.points[0] = [f = sc.points[0]](State& s) { f(s), s.pt.FOT = true; };
-    sc.points[1] = [f = sc.points[1]](State& s) { f(s), s.pt.U = 3; };
-    enthalpy([](double) { return 0.0; }, [](double) { return 2.0; });
-    run();
+    sc.points[1] = [f = sc.points[1]](State& s) { f(s), s.pt.U = 3; };  // keeps T: no FUNC
+    linear(3000);
+    EXPECT_EQ(run(), 0);
     std::vector<std::string> names;
     for (const Call& c : sc.calls) names.push_back(c.name);
     const std::vector<std::string> expected{"DIRECT", "OTBOR", "FUNC", "EQUILI", "TEPL", "OUT",
@@ -383,7 +345,7 @@ TEST_F(PointSequence, GivenTemperaturesTakeOneSolutionEachEvenOffTarget)
 {
     point(true, 2000, 0, 2000, 2000);  // fixed temperature
     point(true, 2500, 0);
-    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
+    linear(2900);
     S.eq.FZC = true;
     sc.points[1] = [f = sc.points[1]](State& s) { f(s), s.task.FIS = true; };
     run();
@@ -394,38 +356,30 @@ TEST_F(PointSequence, GivenTemperaturesTakeOneSolutionEachEvenOffTarget)
 
 TEST_F(PointSequence, DifferingHeatCapacitiesTakeAPerturbedSecondSolution)
 {
+    point(true, 3000, 0, 3000, 3000);  // CPR = CPZ: one solution
     point(true, 3000, 0, 3000, 3000);
-    sc.products = [](State& s) {
-        s.eq.CPR = 4, s.eq.CPZ = 3;
+    sc.products = [this](State& s) {
+        s.eq.CPR = 4, s.eq.CPZ = sc.next == 1 ? 4 : 3;
         s.eq.MS = s.eq.FW ? 20.05 : 20, s.eq.CV = s.eq.FW ? 1.2 : 0.7;
     };
     run();
     const auto eq = of("EQUILI");
-    ASSERT_EQ(eq.size(), 2u);
-    EXPECT_TRUE(eq[1].FW);
-    EXPECT_EQ(of("FUNC").size(), 1u);  // none before the second solution
+    ASSERT_EQ(eq.size(), 3u);
+    EXPECT_TRUE(eq[2].FW);
+    EXPECT_EQ(of("FUNC").size(), 2u);  // none before the second solution
     EXPECT_EQ(S.eq.MS, 20);            // the molar mass of the point is restored
+    EXPECT_NEAR(of("OUT")[0].K5, 4 / (4 - 4.184000015258789 * 1.9871900081634521 / 20), 1e-12);
     // Effective molar mass 20 (1 + 200 * 0.05 / 20) = 30.
     const double cv = 4 - 4.184000015258789 * 1.9871900081634521 * 1.44 / 30;
     EXPECT_NEAR(S.eq.CV, cv, 1e-12);
     EXPECT_NEAR(S.pt.WA, std::sqrt(4 / cv / 30 * 3000 * 8314.41015625), 1e-9);
 }
 
-TEST_F(PointSequence, EqualHeatCapacitiesGiveTheSoundSpeedFromOneSolution)
-{
-    point(true, 3000, 0, 3000, 3000);
-    enthalpy([](double) { return 0.0; }, [](double) { return 4.0; });
-    run();
-    EXPECT_EQ(of("EQUILI").size(), 1u);
-    const double cv = 4 - 4.184000015258789 * 1.9871900081634521 / 20;
-    EXPECT_NEAR(S.pt.K5, 4 / cv, 1e-12);
-}
-
 TEST_F(PointSequence, ConstantVolumeBalancesInternalEnergy)
 {
     S.task.FV = true;
     point(true, 3000, 0);
-    enthalpy([](double T) { return 2 * (T - 2900); }, [](double) { return 2.0; });
+    linear(2900);
     run();
     // 2 (T - 2900) - R0 4.184 T / 20 = 0
     EXPECT_NEAR(of("OUT")[0].T, 5800 / (2 - 4.184 * 1.98719 / 20), 0.3);
@@ -435,7 +389,7 @@ TEST_F(PointSequence, IonsComputeEveryPointAfterTheFirstTwiceWithFm)
 {
     for (int i = 0; i < 3; ++i) point(true, 3000, 0, 3000, 3000);
     for (auto& p : sc.points) p = [f = p](State& s) { f(s), s.eq.MC(98) = 0.01; };
-    enthalpy([](double) { return 0.0; }, [](double) { return 2.0; });
+    linear(3000);
     S.task.FM = true;
     run();
     std::vector<bool> f5;
@@ -448,12 +402,12 @@ TEST_F(PointSequence, RunWhoseTaskNeverEndsIsStoppedAtItsBound)
 {
     sc.endless = true;
     point(true, 3000, 0, 3000, 3000);
-    enthalpy([](double) { return 0.0; }, [](double) { return 2.0; });
+    linear(3000);
     EXPECT_EQ(run(CycleLimits{200, 100}), 1);
     EXPECT_EQ(of("DIRECT").size(), 100u);
     EXPECT_EQ(of("APAGE").size(), 1u);
     ASSERT_EQ(sink.recorded.size(), 1u);
-    EXPECT_NE(sink.recorded[0].find("STOPPED AFTER       100 OPERATING POINTS"), std::string::npos);
+    EXPECT_NE(sink.recorded[0].find("STOPPED AFTER       100 OPERATING"), std::string::npos);
 }
 
 TEST(AfterInput, NegativeFreezingTemperatureBecomesZeroAndSetsF8)
