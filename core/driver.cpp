@@ -79,6 +79,11 @@ constexpr double kFreezePressureFactor = 2.0;
 //! mass of the sound speed: 1/0.005, the relative pressure perturbation [-].
 constexpr double kMolarMassSlope = 200.0;
 
+//! Number of values in the gas species library.
+constexpr int kGasLibraryValues = 10284;
+//! Condensed species records are taken while their start position is below this bound.
+constexpr int kCondensedRecordBound = 3070;
+
 //! The line naming a point that did not converge: cause, T [K], p [MPa], IA, IPK, IPA.
 constexpr const char* kNotConvergedLayout =
     "(' *** NOT CONVERGED (',A11,'): T=',F9.2,' K, P=',E12.5,' MPa (RATIO',I3,"
@@ -394,8 +399,8 @@ void set_defaults(State& S)
     S.rep.AP = 0;
     S.rep.CC = 0;
     S.sp.NQ.fill(0);
-    S.sp.NN = 10284;
-    S.sp.NNK = 3070;
+    S.sp.NN = kGasLibraryValues;
+    S.sp.NNK = kCondensedRecordBound;
     S.task.HAC.fill(0);
     S.task.FE = false;
     S.task.FFF = false;
@@ -427,7 +432,13 @@ void after_input(State& S)
     S.eq.E2 = kE2;
 }
 
-// The cycle (see the file comment). Ends when DIRECT has no point left, after APAGE.
+// The cycle (see the file comment).
+//   reads  everything the routines leave for it: U, FOT, FPP, KAMEPA, T, T1, T2, H, IS, SS,
+//          CPR, CPZ, MS, CV, E, PR, MC(98), the task flags
+//   writes T, T1, T2, DT, W, W2, XR, P (blend), the pressure search start, CV, K5, WA, the
+//          flags FW, FB, FZC, FPZ, F1, F5, SPRING, and the convergence bookkeeping in S.st
+//   ends   after APAGE when DIRECT has no point left (or its call bound is reached); returns
+//          the number of points reported as not converged
 int run_cycle(State& S, const Routines& r, const CycleLimits& limits)
 {
     Cycle c{S, r, limits};
