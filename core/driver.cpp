@@ -72,6 +72,8 @@ constexpr double kSpringWidth = 100.0;
 constexpr double kHalf = 0.5;
 //! Temperature step below which the iteration has converged [K] (0.3 as a float).
 constexpr double kTempTol = 0.30000001192092896;
+//! Top of the chamber temperature bracket of the first chamber point [K].
+constexpr double kChamberTopT = 20000.0;
 static_assert(kTempTol == double(0.3f));
 //! Factor on the pressure that opens the freezing-point pressure search [-].
 constexpr double kFreezePressureFactor = 2.0;
@@ -118,6 +120,8 @@ struct Cycle {
     int steps = 0;               //!< temperature steps of the current point
     bool equili_failed = false;  //!< an EQUILI call of the current point hit one of its bounds
     bool blended = false;        //!< the current point has taken its interpolation step
+    double t2_start = 0;         //!< upper temperature bracket the point started with [K]
+    bool reopened = false;       //!< the chamber bracket was reopened to its full height
 
     void call(void (*routine)(State&)) const
     {
@@ -174,6 +178,8 @@ Step point_start(Cycle& c)
     c.steps = 0;
     c.equili_failed = false;
     c.blended = false;
+    c.t2_start = S.pt.T2;
+    c.reopened = false;
     S.st.titer_unconverged = false;
     if (S.eq.FPP) c.call(c.r.INITIA);
     S.pt.W2 = 0;
@@ -275,6 +281,23 @@ Step balance(Cycle& c)
             pt.W2 = pt.W;
             for (long i = 1; i <= S.sp.N; ++i) eq.XR(i) = eq.PR(i);
         }
+        if (eq.FPP) c.call(c.r.INITIA);
+        return Step::Recompute;
+    }
+
+    // A later chamber pressure starts 50 K above the previous chamber temperature, which is
+    // also its upper bracket. When the products' enthalpy is still short of the propellant's
+    // at that bracket end, the chamber temperature lies higher: reopen the bracket to the top
+    // of the first chamber point's and go on, rather than report an unbalanced chamber.
+    if (pt.KAMEPA && !c.reopened && pt.T2 == c.t2_start && pt.T2 < kChamberTopT &&
+        pt.W < pt.H && std::fabs((pt.W - pt.H) / sp.C) > kTempTol) {
+        c.reopened = true;
+        pt.T1 = pt.T;
+        pt.T2 = kChamberTopT;
+        pt.DT = (pt.W - pt.H) / sp.C;
+        if (std::fabs(pt.DT) > kStepMax * pt.T) pt.DT = sgn(pt.DT) * pt.T * kStepMax;
+        pt.T = pt.T - pt.DT;
+        eq.FB = true;
         if (eq.FPP) c.call(c.r.INITIA);
         return Step::Recompute;
     }

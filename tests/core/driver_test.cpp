@@ -201,6 +201,23 @@ TEST_F(TemperatureIteration, StepLeavingANarrowBracketIsHalvedAndRaisesSpring)
     EXPECT_TRUE(func[1].SPRING);
 }
 
+TEST_F(TemperatureIteration, ChamberAboveItsStartBracketReopensTheBracketAndCloses)
+{
+    // A later chamber pressure starts 50 K above the previous chamber temperature, its upper
+    // bracket; the enthalpy balance needs 150 K more. A chamber within its bracket is untouched.
+    point(true, 3050, 0, 0, 3050);
+    point(true, 3050, 0, 0, 3050);
+    sc.products = [this](State& s) {
+        s.eq.IS = 2 * (s.pt.T - std::vector<double>{3200, 3020}[sc.next - 1]);
+        s.eq.CPR = s.eq.CPZ = 2;
+    };
+    EXPECT_EQ(run(), 0);
+    ASSERT_EQ(of("OUT").size(), 2u);
+    EXPECT_NEAR(of("OUT")[0].T, 3200, 0.3);
+    EXPECT_NEAR(of("OUT")[1].T, 3020, 0.3);
+    EXPECT_TRUE(sink.recorded.empty());
+}
+
 TEST_F(TemperatureIteration, PhaseChangeHeatCoveringTheImbalanceClosesTheBalanceAtT)
 {
     point(true, 3000, -1000);  // enthalpy 3 above the target, heat 5: 3/5 of it converted
