@@ -315,3 +315,16 @@ TEST_F(GeneratedLibrary, WaterIceLiquidAndGraphiteFollowNasa)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GeneratedLibrary, TheLastBlockOfTheGasLibraryIsReadToItsLastRecord)
+{
+    // the gas file ends inside the twelfth block of 900 values: its records still count
+    select({8, 10, 40, 98});
+    EXPECT_GT(index_of("ZrO+"), 0);
+    EXPECT_GT(index_of("Ne+"), 0);
+    EXPECT_EQ(library_number(S->sp.XF2(S->sp.NG)), 857);
+}
+
+}  // namespace
