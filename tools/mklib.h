@@ -741,8 +741,10 @@ inline std::array<double, 5> fit_condensed(const std::function<Props(double)>& f
         h0 = p.h;
         s0 = p.s;
     }
+    // points inside the interval only: at its ends the NASA data may already be that of the
+    // neighbouring range, which can jump
     for (int k = 0; k <= n; ++k) {
-        const double T = tlo + (thi - tlo) * k / n;
+        const double T = tlo + (thi - tlo) * (k + 0.5) / (n + 1);
         const Props p = f(T);
         const long double R = T * 0.001L, lnR = std::log(R);
         const long double RT = kRcal * static_cast<long double>(T);

@@ -522,7 +522,7 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
         const CondInterval& ci = conds[i].iv[k];
         const auto b = ci.b;
         return deviation([b](double T) { return cond_poly(b, T); },
-                         phase_fn(conds[i].phases[ci.phase]), ci.tlo, ci.thi)
+                         phase_fn(conds[i].phases[ci.phase]), ci.tlo + 1e-6, ci.thi - 1e-6)
             .dg;
     };
     for (std::size_t i = 0; i < conds.size(); ++i) refit(i);
@@ -780,8 +780,9 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
         Deviation d;
         for (auto& ci : c.iv) {
             const auto b = ci.b;
+            // inside the interval: NASA data can jump at its ends
             Deviation e = deviation([b](double T) { return cond_poly(b, T); },
-                                    phase_fn(c.phases[ci.phase]), ci.tlo, ci.thi);
+                                    phase_fn(c.phases[ci.phase]), ci.tlo + 1e-6, ci.thi - 1e-6);
             d.dh = std::max(d.dh, e.dh);
             d.ds = std::max(d.ds, e.ds);
             d.dcp = std::max(d.dcp, e.dcp);
@@ -813,6 +814,16 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
     sum << "  targets |dG/RT| < 0.002 and |dH| < 0.5 kJ/mol over 300-5000 K\n";
     sum << "  major products checked " << n_major << ", missing the targets " << miss_major << "\n";
     sum << "  all polynomial gases and condensed substances missing the targets " << miss << "\n";
+    {
+        int bins[4] = {0, 0, 0, 0};
+        for (auto& r : rows) {
+            if (r.lib <= kGasRecords && gases[r.lib - 1].parent) continue;
+            bins[r.d.dg < 0.002 ? 0 : r.d.dg < 0.005 ? 1 : r.d.dg < 0.01 ? 2 : 3]++;
+        }
+        sum << "  |dG/RT| of polynomial gases and condensed substances: < 0.002: " << bins[0]
+            << ", 0.002-0.005: " << bins[1] << ", 0.005-0.01: " << bins[2] << ", >= 0.01: "
+            << bins[3] << "\n";
+    }
     auto worst = rows;
     std::sort(worst.begin(), worst.end(), [](auto& x, auto& y) { return x.d.dg > y.d.dg; });
     sum << "  worst dG/RT:";
