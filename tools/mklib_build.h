@@ -719,6 +719,28 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
     rep << "across the chamber bracket, which pushes the temperature iteration back into the\n";
     rep << "fitted range. Fitting pseudo-data above 6000 K instead cost 5-10 times the G/RT\n";
     rep << "accuracy below it.\n\n";
+    rep << "Gas choice: every NASA gas the codes can hold (at most four elements, counts 1-9,\n";
+    rep << "charge +-1, no deuterium, not Air or the Inert copies) whose elements are among\n";
+    rep << "H C N O F Cl Br I S P B Al Si Li Na K Be Mg Ti Zr Cs He Ar and the electron; then\n";
+    rep << "further elements in increasing atomic number, neutral species first, until 857.\n";
+    rep << "Order: single-element gases by element (electron last), other neutral species,\n";
+    rep << "ions; each group in NASA file order.\n\n";
+    int split_last = 0;
+    for (auto& c : conds) {
+        int in_last = 0;
+        for (auto& ci : c.iv)
+            if (ci.phase + 1 == static_cast<int>(c.phases.size())) ++in_last;
+        if (in_last > 1) ++split_last;
+    }
+    rep << "Condensed: NASA phases of one formula chained by their ranges into one substance;\n";
+    rep << "substances of the elements above ranked by their least common element (O H C N F\n";
+    rep << "Cl Al B Li Na K Mg Be Si Ti Zr S P Br I Cs), then by element count; the first 142\n";
+    rep << "(library numbers 858-999). Each phase is first one interval, cubic enthalpy fitted\n";
+    rep << "to H/RT, S/R and Cp/R (weight 0.25) inside its range; then the worst piece is\n";
+    rep << "halved (at a NASA range boundary inside it where there is one) until the records\n";
+    rep << "reach the read limit, 3070 values; halves of one phase are joined in H and S unless\n";
+    rep << "the NASA data jump there. With the option that uses only the last interval, the\n";
+    rep << split_last << " substances whose last phase was halved use its top piece.\n\n";
     rep << "Counts\n";
     int n_neutral = 0;
     for (auto& g : gases)
