@@ -614,7 +614,10 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
         g.name8 = book.take(cand);
     }
     for (auto& c : conds) {
-        const std::string base = upto(c.phases.front()->name, "(");
+        // the substance is named without the phase tag of its first phase: "AL(OH)3(a)" -> "AL(OH)3"
+        const std::string& first = c.phases.front()->name;
+        const auto tag = first.rfind('(');
+        const std::string base = tag == std::string::npos || tag == 0 ? first : first.substr(0, tag);
         c.name8 = book.take({base + "(c)", base.substr(0, 7) + "*", base.substr(0, 6) + "(c"});
     }
 
