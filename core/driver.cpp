@@ -194,10 +194,8 @@ Step equilibrium(Cycle& c)
 {
     auto& S = c.S;
     c.call(c.r.EQUILI);
-    if (S.st.equili_unconverged) {
-        c.equili_failed = true;
-        ++S.st.equili_failures;
-    }
+    // The solver counts its own failures; the point remembers that one of its calls failed.
+    if (S.st.equili_unconverged) c.equili_failed = true;
     if (S.eq.FW) return Step::Finish;
     if (S.task.FIS) return Step::Finish;
     if (S.pt.T1 == S.pt.T2) {

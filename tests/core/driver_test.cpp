@@ -334,7 +334,6 @@ TEST_F(TemperatureIteration, SolverGivingUpOnOneCallMarksItsPointOnce)
         s.st.equili_unconverged = sc.next == 1 && s.pt.T == 3000;
     };
     EXPECT_EQ(run(), 1);
-    EXPECT_EQ(S.st.equili_failures, 1);
     ASSERT_EQ(sink.recorded.size(), 1u);
     EXPECT_NE(sink.recorded[0].find("(EQUILIBRIUM)"), std::string::npos);
     EXPECT_NE(sink.recorded[0].find("MPa (RATIO  0, CHAMBER PRESSURE  0, SECTION  0)"),
