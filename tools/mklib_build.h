@@ -539,9 +539,13 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
             for (std::size_t k = 0; k < pieces[i].size(); ++k) {
                 const Piece& pc = pieces[i][k];
                 if (pc.thi - pc.tlo < 100) continue;
-                // The last phase stays whole: a run that keeps condensed species on their last
-                // interval evaluates it over the whole temperature range.
-                if (pc.phase + 1 == static_cast<int>(conds[i].phases.size())) continue;
+                // The last phase of a substance with several phases stays whole: a run that
+                // keeps condensed species on their last interval evaluates that phase (the
+                // liquid, say) over the whole temperature range. A single phase may be split:
+                // its whole-range cubic would be too coarse (graphite misses G/RT by 0.02).
+                if (conds[i].phases.size() > 1 &&
+                    pc.phase + 1 == static_cast<int>(conds[i].phases.size()))
+                    continue;
                 const double e = piece_error(i, k);
                 if (e > worst) { worst = e; wi = i; wk = k; }
             }
