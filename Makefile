@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 SHARED ?= ../shared
 EXAMPLE ?= examples/lox_lh2.dat
 
-.PHONY: all build build-san run test test-plain test-san lib clean
+.PHONY: all build build-san run test test-plain test-san lib clean bless
 
 all: build
 
@@ -40,3 +40,10 @@ lib: build
 
 clean:
 	rm -rf build build-san run
+
+# Regenerates the blessed reports of the whole-run tests from the current build and library.
+bless: build
+	@for t in examples/*.dat tests/data/system/*.dat; do \
+	  n=$$(basename $$t .dat); rm -rf build/bless && mkdir -p build/bless && cp -r lib build/bless/lib && \
+	  cp $$t build/bless/topliw.dat && (cd build/bless && ../tevalin > /dev/null) && \
+	  cp build/bless/tevalin.rez tests/blessed/$$n.rez && echo "blessed $$n"; done

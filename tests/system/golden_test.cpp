@@ -1,0 +1,96 @@
+// Whole runs compared byte for byte with blessed reports, and a few properties of whole runs
+// that the reports must show. Re-bless with `make bless` in a commit that says which digits
+// moved and why.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/system/report_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+const fs::path kSource = TEV_SOURCE_DIR;
+
+//! The tasks with a blessed report: the shipped examples and the hand-made system tasks.
+std::vector<fs::path> blessed_tasks()
+{
+    std::vector<fs::path> v;
+    for (const auto& dir : {kSource / "examples", kSource / "tests/data/system"})
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().extension() == ".dat" &&
+                fs::exists(kSource / "tests/blessed" / (e.path().stem().string() + ".rez")))
+                v.push_back(e.path());
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST(BlessedReports, EveryBlessedTaskGivesItsReportByteForByte)
+{
+    const auto tasks = blessed_tasks();
+    ASSERT_GE(tasks.size(), 7u);
+    for (const auto& task : tasks) {
+        const std::string name = task.stem().string();
+        int rc = 0;
+        const std::string rez = tevtest::run_program(TEV_SOURCE_DIR, TEV_BINARY_DIR, task.string(),
+                                                     "golden_" + name, &rc);
+        EXPECT_EQ(rc, 0) << name;
+        EXPECT_EQ(rez, slurp(kSource / "tests/blessed" / (name + ".rez"))) << name;
+        // The console receives the same lines, then the closing line.
+        const std::string console =
+            slurp(fs::path(TEV_BINARY_DIR) / "runs" / ("golden_" + name) / "console.txt");
+        EXPECT_EQ(console.substr(0, rez.size()), rez) << name;
+        EXPECT_EQ(console.substr(rez.size()), " tevalin: run complete\n") << name;
+    }
+}
+
+TEST(WholeRuns, AreaRatiosBeforeTheThroatLieBetweenThroatAndChamberPressure)
+{
+    int rc = 0;
+    const auto pts = tevtest::read_table_points(tevtest::run_program(
+        TEV_SOURCE_DIR, TEV_BINARY_DIR, (kSource / "tests/data/system/lox_lh2_area_ratios.dat").string(),
+        "area_ratios", &rc));
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(pts.size(), 6u);  // chamber, throat, four sections
+    auto chamber = pts[0], throat = pts[1];
+    const double want[] = {4, 2, 2, 5};
+    for (int k = 0; k < 4; ++k) {
+        auto s = pts[2 + k];
+        EXPECT_NEAR(s[25], want[k], 0.01 * want[k]) << "section " << k + 1;
+        if (k < 2) {
+            EXPECT_GT(s[3], throat[3]) << "subsonic section " << k + 1;
+            EXPECT_LT(s[3], chamber[3]) << "subsonic section " << k + 1;
+        } else {
+            EXPECT_LT(s[3], throat[3]) << "supersonic section " << k + 1;
+        }
+    }
+}
+
+TEST(WholeRuns, AFrozenSectionReportsTheFrozenGasHeatCapacity)
+{
+    int rc = 0;
+    const auto pts = tevtest::read_table_points(tevtest::run_program(
+        TEV_SOURCE_DIR, TEV_BINARY_DIR, (kSource / "examples/lox_lh2_frozen.dat").string(),
+        "frozen_cp", &rc));
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(pts.size(), 5u);
+    for (std::size_t k = 1; k < pts.size(); ++k) {
+        auto p = pts[k];
+        EXPECT_EQ(p[8], p[10]) << "point " << k;  // equilibrium cp = frozen cp
+        EXPECT_EQ(p[9], p[10]) << "point " << k;  // and so is the gas phase's (no condensed)
+    }
+}
+
+}  // namespace
