@@ -36,9 +36,6 @@ static_assert(kAreaStart == double(0.06f));
 //! Power of the pressure ratio in the starting temperature of a section (0.15 as a float).
 constexpr double kSectionTempPower = 0.15000000596046448;
 static_assert(kSectionTempPower == double(0.15f));
-//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(kJ/kg) [m/s] (44.72 as a float).
-constexpr double kVelocityFactor = 44.720001220703125;
-static_assert(kVelocityFactor == double(44.72f));
 //! Scale of the throat pressure correction (84.79 as a float).
 constexpr double kThroatStepScale = 84.79000091552734;
 static_assert(kThroatStepScale == double(84.79f));

@@ -16,9 +16,6 @@ namespace tev {
 
 namespace {
 
-//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(kJ/kg) [m/s] (44.72 as a float).
-constexpr double kVelocityFactor = 44.720001220703125;
-static_assert(kVelocityFactor == double(44.72f));
 //! Throat found: flow speed within this share of the sound speed (0.0005 as a float).
 constexpr double kThroatSpeedTol = 0.0005000000237487257;
 static_assert(kThroatSpeedTol == double(0.0005f));
