@@ -87,8 +87,16 @@ constexpr int kElectron = 98;
 // Bounds of the loops the method leaves open. Reaching one completes the call with the
 // composition reached and marks it unconverged.
 
-//! Relaxation passes of one call, all series together.
-constexpr int kMaxPasses = 2000;
+//! Species visits of one call, all series of passes together: the passes end once the passes
+//! made times the number of species reach it (well under a second of work).
+//! The method itself needs many passes where the products are almost one condensed substance
+//! near its boiling point, such as alumina from aluminium and oxygen close to their
+//! stoichiometric ratio: there every gas species is out of balance by the same small affinity,
+//! and a step along one species' reaction, which does not see the total gas amount, moves the
+//! whole gas phase into or out of the condensed phase by only a fraction of a per cent per
+//! pass. Such calls need up to some 260000 passes of 12 species before their gas phase is
+//! gone or in balance.
+constexpr long kMaxVisits = 20000000;
 //! Electron corrections of one call.
 constexpr int kMaxChargeCorrections = 50;
 //! Bracket and bisection steps of one pressure search.
@@ -233,7 +241,7 @@ Solver::Next Solver::pass()
     if (eq.FW) eq.AA = eq.AA + std::log(kPerturbedPressure);
 
     if (eq.FZC) return Next::kComplete;
-    if (passes >= kMaxPasses) {
+    if (static_cast<long>(passes) * sp.N >= kMaxVisits) {
         give_up();
         return Next::kComplete;
     }

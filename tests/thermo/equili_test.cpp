@@ -515,6 +515,53 @@ TEST_F(EquiliCondensed, PressureSearchWithoutGasStopsAtItsBound)
     EXPECT_TRUE(S->eq.F1);
 }
 
+// A condensed substance at a pressure just above its vapour pressure: its gas must condense
+// entirely. Every pass moves only a fraction of a per cent of the gas, because the gas amount
+// that sets the partial pressure falls with it, so the solution takes many thousands of passes.
+class EquiliNearBoiling : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        S = std::make_unique<State>();
+        S->eq.MC(6) = 1000.0 / 12.011;
+        load(*S, {{6, 1, 180000.0, 45.0, 5.0, 12.011}, {-6, 1, 10000.0, 10.0, 6.0, 12.011}}, 1, 1,
+             4000.0, 1.0);
+        start(*S, 0.5 * S->eq.MC(6));  // half the carbon as gas, half as solid
+    }
+    //! Pressure at which the gas is out of balance with the solid by `affinity` [RT].
+    double pressure_for(double affinity) const
+    {
+        const double T = S->pt.T;
+        const double ln_vapour = ((S->sp.S(1) - S->sp.S(2)) - (S->sp.ENT(1) - S->sp.ENT(2)) / T) /
+                                 S->eq.R0;
+        return std::exp(ln_vapour - affinity);
+    }
+    std::unique_ptr<State> S;
+};
+
+TEST_F(EquiliNearBoiling, GasJustAboveItsVapourPressureCondensesEntirely)
+{
+    S->pt.PP = pressure_for(-0.002);
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_TRUE(S->eq.F1);  // no gas phase is left
+    EXPECT_TRUE(S->eq.FPP);
+    EXPECT_EQ(S->eq.ZK, 1.0);
+    EXPECT_LT(S->eq.P(1), S->eq.MMC);
+    EXPECT_NEAR(element_total(*S, 6), S->eq.MC(6), 1e-9);
+}
+
+TEST_F(EquiliNearBoiling, SolidJustBelowItsVapourPressureEvaporatesEntirely)
+{
+    S->pt.PP = pressure_for(0.002);
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_FALSE(S->eq.F1);
+    EXPECT_LT(S->eq.P(2), 1e-19);  // the solid is absent
+    EXPECT_NEAR(S->eq.MS, 12.011, 1e-9);
+    EXPECT_NEAR(element_total(*S, 6), S->eq.MC(6), 1e-9);
+}
+
 // Water with ions: the electron is the third element; OH- a negative, H3O+ a positive ion.
 class EquiliIons : public ::testing::Test {
 protected:
@@ -779,6 +826,47 @@ TEST_F(EquiliAgainstCea, GridOfTemperaturesAndPressuresMatchesTheReference)
 TEST_F(EquiliAgainstCea, TightTolerancesBringTheHeatCapacityWithinOnePerCent)
 {
     compare_grid(*this, 1e-9, 1.0);
+}
+
+// Aluminium and oxygen in the ratio of alumina, from the species library, the condensed
+// species in their last phase interval (liquid alumina), at 7 MPa: the products are one
+// substance, wholly liquid below its boiling point and wholly gaseous above it.
+class EquiliAlumina : public EquiliAgainstCea {
+protected:
+    void SetUp() override
+    {
+        EquiliAgainstCea::SetUp();
+        if (IsSkipped()) return;
+        S->task.F8 = true;
+        const double al = 2000 / (2 * S->lib.MU(13) + 3 * S->lib.MU(8));  // [mol/kg]
+        select({{8, 1.5 * al}, {13, al}});
+    }
+    void solve_at(double T)
+    {
+        S->pt.T = T;
+        S->pt.PP = 7 * tev::kAtmPerMPa;
+        S->eq.FB = false;
+        tev::INITIA(*S);
+        tev::FUNC(*S);
+        tev::EQUILI(*S);
+    }
+};
+
+TEST_F(EquiliAlumina, CondensesWhollyJustBelowItsBoilingPoint)
+{
+    solve_at(5176.0);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_TRUE(S->eq.F1);
+    EXPECT_EQ(S->eq.ZK, 1.0);
+}
+
+TEST_F(EquiliAlumina, EvaporatesWhollyJustAboveItsBoilingPoint)
+{
+    solve_at(5185.0);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    EXPECT_FALSE(S->eq.F1);
+    EXPECT_LT(S->eq.ZK, 1e-6);
+    EXPECT_NEAR(S->eq.MS, 38.0, 2.0);  // mostly Al, O, AlO and Al2O
 }
 
 //! Median duration of `runs` calls of f [microseconds].
