@@ -72,9 +72,11 @@ constexpr double kSpringWidth = 100.0;
 constexpr double kHalf = 0.5;
 //! Temperature step below which the iteration has converged [K] (0.3 as a float).
 constexpr double kTempTol = 0.30000001192092896;
+static_assert(kTempTol == double(0.3f));
+//! A converged point whose Newton correction still exceeds this is reported unbalanced [K].
+constexpr double kUnbalancedT = 5.0;
 //! Top of the chamber temperature bracket of the first chamber point [K].
 constexpr double kChamberTopT = 20000.0;
-static_assert(kTempTol == double(0.3f));
 //! Factor on the pressure that opens the freezing-point pressure search [-].
 constexpr double kFreezePressureFactor = 2.0;
 //! Slope that turns the molar mass shift of the 1.005 p solution into the effective molar
@@ -122,6 +124,7 @@ struct Cycle {
     bool blended = false;        //!< the current point has taken its interpolation step
     double t2_start = 0;         //!< upper temperature bracket the point started with [K]
     bool reopened = false;       //!< the chamber bracket was reopened to its full height
+    bool unbalanced = false;     //!< the iteration closed onto a jump of W(T), balance still off
 
     void call(void (*routine)(State&)) const
     {
@@ -180,6 +183,7 @@ Step point_start(Cycle& c)
     c.blended = false;
     c.t2_start = S.pt.T2;
     c.reopened = false;
+    c.unbalanced = false;
     S.st.titer_unconverged = false;
     if (S.eq.FPP) c.call(c.r.INITIA);
     S.pt.W2 = 0;
@@ -300,6 +304,11 @@ Step balance(Cycle& c)
         return Step::Recompute;
     }
 
+    // The bracket can close onto a jump of W(T) (a substance condensing or boiling off as a
+    // whole) with the balance still far off: the point is then named in the report. A blend
+    // of the two sides that meets the target clears the mark at its own convergence.
+    c.unbalanced = std::fabs((pt.W - pt.H) / sp.C) > kUnbalancedT;
+
     // Converged. Inside a jump of W(T) the composition is blended with the stored partner,
     // but only with one on the other side of the target: a partner on the same side would
     // extrapolate the composition far beyond both solutions (amounts out of balance, even
@@ -355,10 +364,12 @@ void report_unconverged(Cycle& c)
 {
     auto& S = c.S;
     const bool titer = S.st.titer_unconverged;
-    if (!titer && !c.equili_failed) return;
+    if (!titer && !c.equili_failed && !c.unbalanced) return;
     ++S.st.point_failures;
     if (!S.io.out) return;
-    const char* cause = !c.equili_failed ? "TEMPERATURE" : titer ? "TEMP.+EQUIL" : "EQUILIBRIUM";
+    const char* cause = !c.equili_failed ? (titer ? "TEMPERATURE" : "BALANCE OFF")
+                        : titer          ? "TEMP.+EQUIL"
+                                         : "EQUILIBRIUM";
     static const Layout layout(kNotConvergedLayout);
     S.io.out->write(layout,
                     {Value::name(cause), Value::real(S.pt.T), Value::real(S.pt.PP * kMPaPerAtm),
@@ -371,7 +382,13 @@ Step finish(Cycle& c)
     auto& S = c.S;
     auto& eq = S.eq;
     auto& pt = S.pt;
-    if (eq.CPR == eq.CPZ) {
+    if (eq.MS == 0) {
+        // No gas phase: the products have no gas constant and carry no sound; report zeros
+        // rather than numbers made of a division by the zero molar mass.
+        eq.CV = eq.CPR;
+        pt.K5 = 0;
+        pt.WA = 0;
+    } else if (eq.CPR == eq.CPZ) {
         // Composition fixed: cv = cp - R/M.
         eq.CV = eq.CPR - kCal * eq.R0 / eq.MS;
         pt.K5 = eq.CPR / eq.CV;

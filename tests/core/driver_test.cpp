@@ -280,9 +280,41 @@ TEST_F(TemperatureIteration, BlendIsTakenOncePerPointWhenTheSolverSolvesItAgain)
     const double tj = 2500.17, shift = -10000, H = 2 * tj + 20 + shift;
     point(true, 3000, H);
     jump(tj, shift, false);  // above the freezing temperature the held composition is solved
-    EXPECT_EQ(run(), 0);
+    // The re-solved point sits on the jump with its enthalpy 20 off (10 K worth): it is
+    // reported, not passed off as balanced.
+    EXPECT_EQ(run(), 1);
     EXPECT_EQ(count(of("FUNC"), [](auto& c) { return c.FZC; }), 1);  // FUNC follows a blend
     EXPECT_NEAR(of("OUT")[0].T, tj, 0.7);
+    ASSERT_EQ(sink.recorded.size(), 1u);
+    EXPECT_NE(sink.recorded[0].find("NOT CONVERGED (BALANCE OFF)"), std::string::npos);
+}
+
+TEST_F(TemperatureIteration, ProductsWithoutGasReportZeroSoundSpeedNotANumber)
+{
+    point(true, 3000, 0, 3000, 3000);  // a point at fixed temperature
+    sc.products = [](State& s) {
+        s.eq.MS = 0;  // everything condensed
+        s.eq.CPR = 1.5, s.eq.CPZ = 1.2;
+    };
+    run();
+    ASSERT_EQ(of("OUT").size(), 1u);
+    EXPECT_EQ(of("OUT")[0].K5, 0.0);
+    EXPECT_EQ(S.pt.WA, 0.0);
+    EXPECT_FALSE(std::isnan(S.eq.CV));
+}
+
+TEST_F(TemperatureIteration, ABlendThatMeetsTheTargetIsNotReported)
+{
+    const double tj = 2500.17, shift = -10000, H = 2 * tj + 20 + shift;
+    point(false, 3000, 0);  // placeholder replaced below: a chamber point below TZAM
+    sc.points.back() = [=](State& s) {
+        s.pt.KAMEPA = true, s.pt.T = 3000, s.pt.T1 = 300, s.pt.T2 = 20000, s.pt.H = H;
+        s.pt.PP = 10;
+        s.task.TZAM = 5000;  // the blended composition is held
+    };
+    jump(tj, shift, true);
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(sink.recorded.empty());
 }
 
 TEST_F(TemperatureIteration, NozzleBelowTheFreezingTemperatureSearchesThePressureOfTzam)
