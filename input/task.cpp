@@ -288,8 +288,14 @@ void INPUT(State& S)
         double fuel_valence = 0;
         double oxidizer_valence = 0;
         for (long i = 1; i <= 98; ++i) fuel_valence = fuel_valence + t.G(i) * S.lib.V(i);
-        for (long i = 1; i <= 98; ++i) oxidizer_valence = oxidizer_valence + t.O(i) * S.lib.V(i);
-        if (oxidizer_valence == 0)
+        double oxidizer_scale = 0;  // sum of the magnitudes, for a zero made of rounding
+        for (long i = 1; i <= 98; ++i) {
+            oxidizer_valence = oxidizer_valence + t.O(i) * S.lib.V(i);
+            oxidizer_scale = oxidizer_scale + std::fabs(t.O(i) * S.lib.V(i));
+        }
+        // A neutral oxidizer such as water sums to zero only up to rounding; the ratio is
+        // then some 1e14, not a stoichiometric ratio.
+        if (std::fabs(oxidizer_valence) <= 1e-9 * oxidizer_scale)
             task_error(S, oxidizer ? "the oxidizer's elements have a total valence of zero: no "
                                      "stoichiometric ratio"
                                    : "oxidizer-excess ratios and a fuel are given but no oxidizer "

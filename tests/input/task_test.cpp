@@ -257,6 +257,9 @@ TEST_F(TaskFile, OxidizerOfZeroValenceIsRejected)
 {
     EXPECT_THAT(fault("1000000, 1.0, 6000000, 1.0, 7000000, 2.0000007, 0, 999999999"),
                 HasSubstr("total valence of zero"));
+    // Water: +2 and -2 cancel only up to the rounding of the gram-atom amounts.
+    EXPECT_THAT(fault("1000000, 1.0, 6000000, 1.0, 7000000, 2.0000001, 1.0000008, 0, 999999999"),
+                HasSubstr("total valence of zero"));
 }
 
 TEST_F(TaskFile, ComponentOfElementsWithoutAtomicMassIsRejected)
