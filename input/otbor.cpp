@@ -312,6 +312,26 @@ void map_cross_sections(State& S)
     sp.D = static_cast<int>(d);
 }
 
+//! Every element of the propellant needs its single-atom gas in the selection: it carries
+//! the element in the starting composition. An element the library does not hold (a recipe
+//! entry whose element code is off, say 0.1000008 read as 0.1 atoms of element 80) is a fault
+//! of the task, reported as such rather than as a malformed selection later.
+void require_element_species(const State& S)
+{
+    const auto& sp = S.sp;
+    for (long e = 1; e <= 98; ++e) {
+        if (S.eq.MC(e) == 0) continue;
+        bool found = false;
+        for (long k = 1; k <= sp.NG && !found; ++k)
+            found = sp.XF1(k) == e && static_cast<long>(std::fabs(sp.XF2(k))) % 10 == 1;
+        if (!found)
+            throw InputError(S.io.task_name, 5, "READ",
+                             "the propellant contains element " + std::to_string(e) +
+                                 ", which has no single-atom gas in the species library " +
+                                 S.io.r3_name + " (check the element codes of the recipe entries)");
+    }
+}
+
 }  // namespace
 
 // OTBOR: selects the species that the propellant's elements can form.
@@ -336,6 +356,7 @@ void OTBOR(State& S)
     const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks);
     sp.NG = static_cast<int>(select_gases(S, gas_taken));
     if (S.io.out != nullptr) S.io.out->write(ng_line, {Value::integer(sp.NG)});
+    require_element_species(S);
 
     // Ions take their parent's and the electron's functions: the parent reference becomes a
     // species index. The record kind stays in KIND, so a parent that is species 1 still reads

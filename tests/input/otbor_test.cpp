@@ -109,6 +109,18 @@ TEST_F(SpeciesSelection, PropellantOfCarbonHydrogenNitrogenOxygenSkipsOtherEleme
     EXPECT_EQ(selected_numbers(), (std::vector<long>{2, 7, 8, 120, 150, 2004, 2120}));
 }
 
+TEST_F(SpeciesSelection, AnElementWithoutItsSingleAtomGasIsATaskFault)
+{
+    // Element 80 has no species in this library: a recipe entry whose element code slipped.
+    try {
+        select({kH, kO, 80});
+        FAIL() << "no error";
+    } catch (const tev::InputError& e) {
+        EXPECT_EQ(e.unit, 5);
+        EXPECT_NE(std::string(e.what()).find("element 80"), std::string::npos);
+    }
+}
+
 TEST_F(SpeciesSelection, GasDataAreCompactedAndCollisionValuesUnpacked)
 {
     select({kH, kC, kN, kO});
