@@ -2,7 +2,7 @@
 //
 //   mklib THERMO.INP LJ_PARAMS.TSV OUTDIR
 //
-// Writes OUTDIR/r3.id, r4.id, kom.id, val.id, tab.id, species_index.tsv and fit_report.txt.
+// Writes OUTDIR/r3.id, r4.id, kom.id, val.id, tab.id, library_index.tsv and fit_report.txt.
 // The output depends only on the two input files: running it twice gives the same bytes.
 #include <filesystem>
 #include <fstream>

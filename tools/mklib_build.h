@@ -702,7 +702,7 @@ inline Library build_library(std::istream& thermo, std::istream& ljin)
             for (auto* p : c.phases) nn += (nn.empty() ? "" : "+") + p->name;
             x << c.lib << "\t" << nn << "\t" << c.name8 << "\tC\t" << c.f.code() << "\n";
         }
-        L.files.emplace_back("species_index.tsv", x.str());
+        L.files.emplace_back("library_index.tsv", x.str());
     }
 
     // --- Fit report ------------------------------------------------------------------------

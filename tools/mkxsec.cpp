@@ -3,7 +3,7 @@
 //
 //   mkxsec <momentum_xsec.tsv> <lib dir>
 //
-// Reads <lib dir>/species_index.tsv (libnum, nasa_name, name8, phase, formula_code, tab
+// Reads <lib dir>/library_index.tsv (libnum, nasa_name, name8, phase, formula_code, tab
 // separated) for the library numbers and writes <lib dir>/fq.id, bq.id, qj.id and
 // xsec_report.txt. The output depends only on the two inputs.
 //
@@ -416,7 +416,7 @@ int run(const std::string& xsec_path, const std::string& lib_dir)
             for (auto& note : drop_misprints(one)) dropped.push_back(note);
         }
     }
-    const auto index = read_index(lib_dir + "/species_index.tsv");
+    const auto index = read_index(lib_dir + "/library_index.tsv");
     std::map<std::string, int> libnum_of;
     for (const auto& e : index) {
         if (!libnum_of.count(e.name)) libnum_of[e.name] = e.libnum;

@@ -304,7 +304,7 @@ TEST_F(ShippedLibrary, NamesFileHasNineHundredNinetyNineUniqueNamesForUsedNumber
 
 TEST_F(ShippedLibrary, IndexAgreesWithTheLibraryAndTheNames)
 {
-    const auto idx = lines_of(kLib + "species_index.tsv");
+    const auto idx = lines_of(kLib + "library_index.tsv");
     const auto kom = lines_of(kLib + "kom.id");
     ASSERT_EQ(idx.front(), "libnum\tnasa_name\tname8\tphase\tformula_code");
     std::map<long, double> codes;
@@ -356,7 +356,7 @@ TEST(LibraryGenerator, RegeneratesTheShippedLibraryByteForByte)
     const std::string cmd = tool + " " + kShared + "/nasa/thermo.inp " + kShared +
                             "/transport/lj_params.tsv " + out.string() + " > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    for (const char* f : {"r3.id", "r4.id", "kom.id", "val.id", "tab.id", "species_index.tsv",
+    for (const char* f : {"r3.id", "r4.id", "kom.id", "val.id", "tab.id", "library_index.tsv",
                           "fit_report.txt"})
         EXPECT_TRUE(bytes_of((out / f).string()) == bytes_of(kLib + f)) << f << " differs";
     fs::remove_all(out);

@@ -50,15 +50,15 @@ long library_number(double xf2)
     return std::lround((v - std::trunc(v)) * 1e4);
 }
 
-// Reads the hand-made library of tests/data/species: 15 gas records (H, C, N, O, Cl, e,
+// Reads the hand-made library of tests/data/selection: 15 gas records (H, C, N, O, Cl, e,
 // H2O, CHO, CCl, N2, H+, OH-, NO, NO-, NO+) and 3 condensed records (C, NaCl, H2O).
 class SpeciesSelection : public testing::Test {
 protected:
     void SetUp() override
     {
         S = std::make_unique<tev::State>();
-        r3.open(std::string(TEV_SOURCE_DIR) + "/tests/data/species/r3_chon.id");
-        r4.open(std::string(TEV_SOURCE_DIR) + "/tests/data/species/r4_chon.id");
+        r3.open(std::string(TEV_SOURCE_DIR) + "/tests/data/selection/r3_chon.id");
+        r4.open(std::string(TEV_SOURCE_DIR) + "/tests/data/selection/r4_chon.id");
         ASSERT_TRUE(r3 && r4);
         sink.record = true;
         S->io.out = &sink;
@@ -204,7 +204,7 @@ TEST_F(SpeciesSelection, ListedSpeciesAreConvertedAfreshAtEverySelection)
 TEST_F(SpeciesSelection, ShortGasLibraryStopsAtItsLastFullRecordAndSaysSo)
 {
     select({kH, kC, kN, kO});  // leaves compacted values behind in A
-    std::ifstream full(std::string(TEV_SOURCE_DIR) + "/tests/data/species/r3_chon.id");
+    std::ifstream full(std::string(TEV_SOURCE_DIR) + "/tests/data/selection/r3_chon.id");
     std::vector<double> first_seven;
     for (int i = 0; i < 7 * 12; ++i) {
         double x;

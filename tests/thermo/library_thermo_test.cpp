@@ -98,7 +98,7 @@ Nasa nasa_species(const std::string& name)
 std::map<std::string, int> library_numbers()
 {
     std::map<std::string, int> m;
-    std::ifstream in(kLib + "species_index.tsv");
+    std::ifstream in(kLib + "library_index.tsv");
     std::string line;
     std::getline(in, line);
     while (std::getline(in, line)) {

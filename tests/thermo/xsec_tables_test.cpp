@@ -105,8 +105,8 @@ protected:
         }
         dir = fs::temp_directory_path() / ("tev_xsec_" + std::to_string(::getpid()));
         fs::create_directories(dir);
-        fs::copy_file(kSource / "tests/data/transport/species_index.tsv",
-                      dir / "species_index.tsv", fs::copy_options::overwrite_existing);
+        fs::copy_file(kSource / "tests/data/transport/library_index.tsv",
+                      dir / "library_index.tsv", fs::copy_options::overwrite_existing);
         ASSERT_EQ(generate(), 0);
     }
     void TearDown() override
