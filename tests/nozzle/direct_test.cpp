@@ -534,23 +534,27 @@ TEST_F(AreaRatios, ASearchThatDoesNotConvergeIsReportedAndTheRunGoesOn)
     EXPECT_EQ(lines_with("area-ratio search"), 1);
 }
 
-TEST(ThroatSearch, AThroatThatDoesNotConvergeSkipsItsSectionsAndTheRunGoesOn)
+//! A line-mode task of one ratio with the given chamber pressures and exit pressures [MPa].
+void throat_task(State& S, Sink& sink, std::vector<double> pk, std::vector<double> pa)
 {
-    State S;
-    Sink sink(nullptr, nullptr);
     sink.record = true;
     S.io.out = &sink;
     S.rep.CT = 1;
     S.task.BP = 1;
     S.task.NA = 1;
     S.task.ALFA(1) = 1;
-    S.task.NPK = 2;
-    S.task.PK(1) = 10;
-    S.task.PK(2) = 5;
-    S.task.NPA = 2;
-    S.task.PA(1) = 1;
-    S.task.PA(2) = 0.5;
+    S.task.NPK = static_cast<int>(pk.size());
+    for (std::size_t i = 0; i < pk.size(); ++i) S.task.PK(static_cast<long>(i) + 1) = pk[i];
+    S.task.NPA = static_cast<int>(pa.size());
+    for (std::size_t i = 0; i < pa.size(); ++i) S.task.PA(static_cast<long>(i) + 1) = pa[i];
     S.task.G(1) = 1;
+}
+
+TEST(ThroatSearch, AThroatThatDoesNotConvergeSkipsItsSectionsAndTheRunGoesOn)
+{
+    State S;
+    Sink sink(nullptr, nullptr);
+    throat_task(S, sink, {10, 5}, {1, 0.5});
     int throat_iterates = 0, sections = 0, chambers = 0;
     for (int n = 0; n < 1000; ++n) {
         DIRECT(S);
@@ -587,17 +591,7 @@ TEST(ThroatSearch, ACorrectionThatOvershootsTwofoldStillClosesIn)
     // such steps the search halves the bracket instead.
     State S;
     Sink sink(nullptr, nullptr);
-    sink.record = true;
-    S.io.out = &sink;
-    S.rep.CT = 1;
-    S.task.BP = 1;
-    S.task.NA = 1;
-    S.task.ALFA(1) = 1;
-    S.task.NPK = 1;
-    S.task.PK(1) = 10;
-    S.task.NPA = 1;
-    S.task.PA(1) = 1;
-    S.task.G(1) = 1;
+    throat_task(S, sink, {10}, {1});
     const double WA = 1000, T = 3000, MS = 20, CPR = 2;
     const double scale = 84.79000091552734 * (2 * T + WA * WA / CPR);
     int throat_iterates = 0;
