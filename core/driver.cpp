@@ -125,6 +125,7 @@ struct Cycle {
     double t2_start = 0;         //!< upper temperature bracket the point started with [K]
     bool reopened = false;       //!< the chamber bracket was reopened to its full height
     bool unbalanced = false;     //!< the iteration closed onto a jump of W(T), balance still off
+    bool no_sound = false;       //!< the products' heat capacities give no real sound speed
 
     void call(void (*routine)(State&)) const
     {
@@ -184,6 +185,7 @@ Step point_start(Cycle& c)
     c.t2_start = S.pt.T2;
     c.reopened = false;
     c.unbalanced = false;
+    c.no_sound = false;
     S.st.titer_unconverged = false;
     if (S.eq.FPP) c.call(c.r.INITIA);
     S.pt.W2 = 0;
@@ -364,12 +366,13 @@ void report_unconverged(Cycle& c)
 {
     auto& S = c.S;
     const bool titer = S.st.titer_unconverged;
-    if (!titer && !c.equili_failed && !c.unbalanced) return;
+    if (!titer && !c.equili_failed && !c.unbalanced && !c.no_sound) return;
     ++S.st.point_failures;
     if (!S.io.out) return;
-    const char* cause = !c.equili_failed ? (titer ? "TEMPERATURE" : "BALANCE OFF")
-                        : titer          ? "TEMP.+EQUIL"
-                                         : "EQUILIBRIUM";
+    const char* cause = c.equili_failed ? (titer ? "TEMP.+EQUIL" : "EQUILIBRIUM")
+                        : titer         ? "TEMPERATURE"
+                        : c.unbalanced  ? "BALANCE OFF"
+                                        : "SOUND SPEED";
     static const Layout layout(kNotConvergedLayout);
     S.io.out->write(layout,
                     {Value::name(cause), Value::real(S.pt.T), Value::real(S.pt.PP * kMPaPerAtm),
@@ -407,6 +410,13 @@ Step finish(Cycle& c)
         eq.CV = eq.CPR - kCal * eq.R0 * (eq.CV * eq.CV) / meff;
         pt.K5 = eq.CPR / eq.CV;
         pt.WA = std::sqrt(pt.K5 / meff * pt.T * kRgas);
+    }
+
+    // Heat capacities that leave cv negative (products whose sums exclude their main species,
+    // say) give no real sound speed: report 0 and name the point instead of printing NaN.
+    if (eq.MS != 0 && !(pt.WA > 0)) {
+        pt.WA = 0;
+        c.no_sound = true;
     }
 
     c.call(c.r.TEPL);

@@ -303,6 +303,16 @@ TEST_F(TemperatureIteration, ProductsWithoutGasReportZeroSoundSpeedNotANumber)
     EXPECT_FALSE(std::isnan(S.eq.CV));
 }
 
+TEST_F(TemperatureIteration, HeatCapacitiesWithoutARealSoundSpeedAreReportedNotPrintedAsNan)
+{
+    point(true, 3000, 0, 3000, 3000);
+    sc.products = [](State& s) { s.eq.CPR = s.eq.CPZ = 0.1; };  // cv = 0.1 - R/M < 0
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(S.pt.WA, 0.0);
+    ASSERT_EQ(sink.recorded.size(), 1u);
+    EXPECT_NE(sink.recorded[0].find("NOT CONVERGED (SOUND SPEED)"), std::string::npos);
+}
+
 TEST_F(TemperatureIteration, ABlendThatMeetsTheTargetIsNotReported)
 {
     const double tj = 2500.17, shift = -10000, H = 2 * tj + 20 + shift;
