@@ -7,28 +7,12 @@
 #include <cmath>
 
 #include "core/constants.h"
+#include "thermo/species_kernels.h"
 
 namespace tev {
 
 namespace {
 
-//! Thousands of kelvin per kelvin: R = T*0.001 is the reduced temperature.
-constexpr double kReduced = 0.001;
-//! Entropy and heat-capacity scale of the coefficients (they are per 1000 K) [-].
-constexpr double kPerThousand = 0.001;
-//! Scale of the ion reference in the first gas coefficient: +-K*1e10 names the parent K.
-constexpr double kIonRefScale = 1e-10;
-//! Electronvolts per kelvin (1/11600) [eV/K].
-constexpr double kEvPerK = 8.620689655172413e-05;
-//! Factor of T in the logarithmic detachment-constant term [1/K].
-constexpr double kDetachT = 1.2260911827023856e-10;
-//! Statistical factor applied to the tabulated Q of a positive ion (0.67083 held as a float).
-constexpr double kQFactor = 0.6708300113677979;
-static_assert(kQFactor == double(0.67083f));
-//! Scale of the Q parabolas: 1/(2*1000^2) for nodes 1000 K apart [1/K^2].
-constexpr double kParabola = 5e-07;
-//! Temperatures of the tabulated Q values [K].
-constexpr double kQ2000 = 2000.0, kQ3000 = 3000.0, kQ4000 = 4000.0, kQ5000 = 5000.0;
 //! Number of values of one phase interval: upper limit and b1..b5.
 constexpr long kIntervalSize = 6;
 
@@ -40,36 +24,12 @@ void drop_species(SpeciesRec& sp, long I)
     sp.ENT(I) = kNoSpecies;
 }
 
-//! Enthalpy, entropy and heat capacity of gas I from its degree-7 enthalpy polynomial
-//! a8 + a7 R + ... + a1 R^7 and entropy constant a9.
-void polynomial_gas(SpeciesRec& sp, long I, const double* a)
+//! Stores the functions of species I.
+void put_species(SpeciesRec& sp, long I, const SpeciesValues& v)
 {
-    const double R = sp.R;
-    double h = 0, s = 0, c = 0;
-    for (int j = 1; j <= 6; ++j) {
-        const double aj = a[j - 1];
-        const double kj = static_cast<double>(8 - j) / static_cast<double>(7 - j);
-        h = (h + aj) * R;
-        s = (s + kj * aj) * R;
-        c = (c + (8 - j) * aj) * R;
-    }
-    sp.ENT(I) = (a[6] + h) * R + a[7];
-    sp.S(I) = (a[6] * sp.C + a[8]) + kPerThousand * s;
-    sp.CP(I) = (a[6] + c) * kPerThousand;
-}
-
-//! Tabulated factor Q of a positive ion at T: the value at 2000 K below 2000 K, the value at
-//! 5000 K from 6000 K on, between them the parabola through three neighbouring nodes.
-double positive_ion_q(double T, const double* a)
-{
-    const long j = static_cast<long>(T * kReduced);  // thousands of kelvin
-    if (j < 2) return a[1];
-    if (j > 5) return a[4];
-    if (j <= 3)
-        return kParabola * ((a[1] * (T - kQ3000) - 2 * a[2] * (T - kQ2000)) * (T - kQ4000) +
-                            a[3] * (T - kQ2000) * (T - kQ3000));
-    return kParabola * ((a[2] * (T - kQ4000) - 2 * a[3] * (T - kQ3000)) * (T - kQ5000) +
-                        a[4] * (T - kQ3000) * (T - kQ4000));
+    sp.ENT(I) = v.ENT;
+    sp.S(I) = v.S;
+    sp.CP(I) = v.CP;
 }
 
 }  // namespace
@@ -121,13 +81,12 @@ void FFG(State& S)
     auto& sp = S.sp;
     const double T = S.pt.T;
     const double R0 = S.eq.R0;
-    static const double ten_ln_ten = 10.0 * std::log(10.0);
 
     for (long I = 1; I <= sp.NG; ++I) {
         const double* a = &sp.A(9 * (I - 1) + 1);
         const int kind = sp.KIND(I);
         if (kind == 0) {
-            polynomial_gas(sp, I, a);
+            put_species(sp, I, polynomial_gas(a, sp.R, sp.C));
             continue;
         }
         // Ion record: the record kind was fixed at selection; the parent index travels in the
@@ -139,22 +98,10 @@ void FFG(State& S)
             continue;
         }
         const long K = static_cast<long>(parent);
-        const double e = T * kEvPerK;  // temperature in electronvolts
-        double w;
-        if (kind < 0) {
-            // Negative ion: detachment constant a2 ln e - a4/e + a3 (a4 the detachment energy).
-            w = (a[1] * std::log(e) - a[3] / e) + a[2];
-        } else {
-            // Positive ion: ionisation with the tabulated factor Q and the ionisation energy a6.
-            const double Q = positive_ion_q(T, a);
-            w = (std::log(Q * kQFactor) - a[5] / e) + 1.5 * std::log(e) + ten_ln_ten;
-        }
-        w = std::log(T * kDetachT) + w;
         // The ion's Gibbs energy is its parent's, less (positive) or plus (negative) the
         // electron's, and -/+ R0 T w for the equilibrium constant of the detachment.
-        const double sa = kind < 0 ? 1.0 : -1.0;
-        const double sb = kind > 0 ? 1.0 : -1.0;
-        sp.ENT(I) = sp.ENT(K) + (sa * w * R0 * T - sb * (sp.ENT(M) - sp.S(M) * T));
+        const double w = ion_detachment(kind, a, T);
+        sp.ENT(I) = ion_enthalpy(kind, w, R0, T, sp.ENT(K), sp.ENT(M), sp.S(M));
         sp.S(I) = sp.S(K);
         sp.CP(I) = sp.CP(K);
     }
@@ -190,17 +137,9 @@ bool walk_condensed(State& S)
                 return true;
             }
             if (t < pt.T) continue;  // the limit belongs to its interval
-            const double b1 = sp.AK(p + 1), b2 = sp.AK(p + 2), b3 = sp.AK(p + 3);
-            const double b4 = sp.AK(p + 4), b5 = sp.AK(p + 5);
-            double h = b1 * R;
-            h = (h + b2) * R;
-            double s = 1.5 * b1 * R;
-            s = (s + 2 * b2) * R;
-            double c = 3 * b1 * R;
-            c = (c + 2 * b2) * R;
-            sp.ENT(I) = (b3 + h) * R + b4;
-            sp.S(I) = (b3 * sp.C + kPerThousand * s) + b5;
-            sp.CP(I) = (b3 + c) * kPerThousand;
+            const double b[5] = {sp.AK(p + 1), sp.AK(p + 2), sp.AK(p + 3), sp.AK(p + 4),
+                                 sp.AK(p + 5)};
+            put_species(sp, I, condensed_interval(b, R, sp.C));
             if (sp.SPRING && t == pt.T && g < X) {
                 // On a pinned boundary: enthalpy of the lower phase minus that of the upper,
                 // both at the R of this call.
