@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "tools/mklib_build.h"
+#include "tools/mklib/library.h"
 
 int main(int argc, char** argv)
 {
