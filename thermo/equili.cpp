@@ -157,6 +157,7 @@ private:
     Next complete(bool no_gas);
     Next derivative_start();
     Next finish_heat_capacity();
+    bool condensed_changed() const;
     Next pressure_search();
     Next charges();
     int element_position(int code) const;
@@ -512,6 +513,15 @@ Solver::Next Solver::derivative_start()
     return Next::kPass;
 }
 
+// Whether a condensed amount of the derivative pass differs from the one at T (PR holds the
+// composition at T).
+bool Solver::condensed_changed() const
+{
+    for (int I = sp.NG + 1; I <= sp.N; ++I)
+        if (eq.P(I) != eq.PR(I)) return true;
+    return false;
+}
+
 Solver::Next Solver::finish_heat_capacity()
 {
     if (pt.FKP) pt.PPA = eq.CV;
@@ -520,6 +530,14 @@ Solver::Next Solver::finish_heat_capacity()
     } else {
         eq.CPR = (eq.IS1 - eq.IS) * kDerivStepInv + eq.CPZ;
         eq.CPRG = (eq.IS1G - eq.ISG) * kDerivStepInv + eq.CPZG;
+        // The gas quotient divides both gas enthalpies by the gas mass at T. When a condensed
+        // phase takes up or gives off gas within the 0.1 K step (ice, say, whose vapour is
+        // much lower in enthalpy than the hydrogen it joins), the quotient follows the gas
+        // mass and composition that change phase, not the gas's heat capacity, and falls below
+        // the frozen value, down to large negative numbers. Reactions within a gas phase only
+        // raise its heat capacity above the frozen one, so such a value is reported as the
+        // frozen gas heat capacity.
+        if (eq.CPRG < eq.CPZG && condensed_changed()) eq.CPRG = eq.CPZG;
     }
     return charges();
 }

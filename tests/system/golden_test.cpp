@@ -93,4 +93,30 @@ TEST(WholeRuns, AFrozenSectionReportsTheFrozenGasHeatCapacity)
     }
 }
 
+TEST(WholeRuns, IceInTheNozzleLeavesNoNegativeHeatCapacityOrConductivity)
+{
+    // Far sections of a fuel-rich LOX/LH2 nozzle hold ice. Where the gas gives off or takes up
+    // water within the 0.1 K step of the equilibrium heat capacity, the gas quotient is the
+    // frozen gas value, so the equilibrium conductivity is never below the frozen one.
+    int iced = 0;
+    for (const char* task : {"lox_lh2_ice_pressures", "lox_lh2_ice_areas"}) {
+        int rc = 0;
+        const auto pts = tevtest::read_table_points(tevtest::run_program(
+            TEV_SOURCE_DIR, TEV_BINARY_DIR,
+            (kSource / "tests/data/system" / (std::string(task) + ".dat")).string(),
+            std::string("ice_") + task, &rc));
+        ASSERT_EQ(rc, 0) << task;
+        for (std::size_t k = 0; k < pts.size(); ++k) {
+            auto p = pts[k];
+            for (int row : {8, 9, 10, 15, 16, 17, 18})
+                EXPECT_GE(p[row], 0.0) << task << " point " << k << " row " << row;
+            if (p[13] > 0) {
+                ++iced;
+                EXPECT_GE(p[17], p[16]) << task << " point " << k;
+            }
+        }
+    }
+    EXPECT_EQ(iced, 3);
+}
+
 }  // namespace
