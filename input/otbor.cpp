@@ -132,18 +132,27 @@ void note_short_library(const std::string& file, const std::string& what)
 }
 
 //! Converts the library numbers of `list` into species indices, walking the selection in
-//! step with the list: the entries must be in library order, and the first entry whose
-//! species is not selected (or an entry 0, the end of the list) stops the conversion.
+//! step with the list (the entries are in library order). An entry whose species is not in
+//! this selection (its number is passed, or the selection ends, before it is met) refers to
+//! nothing here: it is dropped and the walk goes on with the next entry, so that it neither
+//! hides the later entries nor leaves a library number that another species' index could
+//! match. The converted indices close up at the front, and 0 (the end of a list) fills the
+//! rest; an entry 0 ends the list.
 template <std::size_t Size>
 void convert_list(Array1<int, Size>& list, const SpeciesRec& sp)
 {
-    long p = 1;
-    for (long k = 1; k <= sp.N && p <= list.size(); ++k) {
-        if (list(p) == library_number(sp.XF2(k))) {
-            list(p) = static_cast<int>(k);
-            ++p;
+    long converted = 0;
+    long k = 1;
+    for (long p = 1; p <= list.size(); ++p) {
+        const long wanted = list(p);
+        if (wanted == 0) break;
+        while (k <= sp.N && library_number(sp.XF2(k)) < wanted) ++k;
+        if (k <= sp.N && library_number(sp.XF2(k)) == wanted) {
+            list(++converted) = static_cast<int>(k);  // converted <= p: not read again
+            ++k;
         }
     }
+    for (long p = converted + 1; p <= list.size(); ++p) list(p) = 0;
 }
 
 //! Restores a species list to its library numbers as read, so that every selection converts

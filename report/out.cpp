@@ -116,21 +116,12 @@ double pack_entry(double x, double w)
     return x > 0 ? packed : -packed;
 }
 
-//! Number of leading HAC entries that the species selection turned into species indices.
+//! Number of listed species: the species selection leaves their indices at the front of HAC,
+//! followed by zeros.
 int converted_listed_species(const State& S)
 {
-    const auto& task = S.task;
     int count = 0;
-    for (int k = 1; k <= 5; ++k) {
-        const int h = task.HAC(k);
-        if (h < 1 || h > S.sp.N) break;
-        if (task.HAC_LIB(k) != 0) {
-            const double w = std::fabs(S.sp.XF2(h));
-            const long number = static_cast<long>(std::trunc((w - std::trunc(w)) * 1e4 + 0.5));
-            if (number != task.HAC_LIB(k)) break;
-        }
-        ++count;
-    }
+    while (count < 5 && S.task.HAC(count + 1) >= 1 && S.task.HAC(count + 1) <= S.sp.N) ++count;
     return count;
 }
 

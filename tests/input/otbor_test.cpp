@@ -255,21 +255,21 @@ TEST_F(ListWalks, CrossSectionListMarksTheSpeciesNotSelectedUntilTheSelectionEnd
     EXPECT_EQ(S->sp.D, 2);
 }
 
-TEST_F(ListWalks, SpeciesListIsConvertedUpToItsFirstUnselectedEntry)
+TEST_F(ListWalks, AnUnselectedEntryIsDroppedAndTheWalkGoesOn)
 {
     S->task.FSH = true;
-    S->task.SHY_LIB(1) = 12;
-    S->task.SHY_LIB(2) = 20;
-    S->task.SHY_LIB(3) = 57;
-    select({kH, kO});
-    EXPECT_EQ(S->task.SHY(1), 2);
-    EXPECT_EQ(S->task.SHY(2), 20);
-    EXPECT_EQ(S->task.SHY(3), 57);
-    S->task.SHY_LIB(2) = 57;
-    S->task.SHY_LIB(3) = 0;
-    select({kH, kO});
-    EXPECT_EQ(S->task.SHY(1), 2);
-    EXPECT_EQ(S->task.SHY(2), 4);
+    const auto walk = [&](std::vector<int> as_read) {
+        S->task.SHY_LIB.fill(0);
+        for (std::size_t i = 0; i < as_read.size(); ++i)
+            S->task.SHY_LIB(static_cast<long>(i) + 1) = as_read[i];
+        select({kH, kO});
+        return std::vector<int>{S->task.SHY(1), S->task.SHY(2), S->task.SHY(3), S->task.SHY(4)};
+    };
+    EXPECT_EQ(walk({12, 57}), (std::vector<int>{2, 4, 0, 0}));      // all selected
+    EXPECT_EQ(walk({12, 20, 57}), (std::vector<int>{2, 4, 0, 0}));  // 20 not selected
+    EXPECT_EQ(walk({5, 20, 33, 99}), (std::vector<int>{1, 3, 0, 0}));
+    EXPECT_EQ(walk({20, 21, 57}), (std::vector<int>{4, 0, 0, 0}));
+    EXPECT_EQ(walk({12, 0, 57}), (std::vector<int>{2, 0, 0, 0}));   // 0 ends the list
 }
 
 class FaultyLibrary : public SpeciesSelection {

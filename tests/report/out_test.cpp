@@ -367,10 +367,7 @@ TEST_F(Composition, ListedSpeciesAreShownWithZeroAmount)
 {
     composition({0.5, 0.3, 0.2}, {1.0001, 1.0002, 1.0003});
     S.task.FHAC = true;
-    S.task.HAC(1) = 2;      // species 2, library number 2
-    S.task.HAC_LIB(1) = 2;
-    S.task.HAC(2) = 9;      // not selected: still a library number
-    S.task.HAC_LIB(2) = 9;
+    S.task.HAC(1) = 2;      // species 2; the list ends with 0
     S.tmp.DD = 0;           // whatever the scratch holds
     OUT(S);
     EXPECT_EQ(entry(3), 1.0002);

@@ -119,4 +119,27 @@ TEST(WholeRuns, IceInTheNozzleLeavesNoNegativeHeatCapacityOrConductivity)
     EXPECT_EQ(iced, 3);
 }
 
+TEST(WholeRuns, ASpeciesListEntryNotSelectedAtARatioTakesNoPartThere)
+{
+    // At ratio 0 (no oxidizer) O is not selected. It must not drop the list's later entries
+    // (H2 among them): the points of that ratio are those of the same list without O.
+    const auto run = [](const char* task) {
+        int rc = 0;
+        auto pts = tevtest::read_table_points(tevtest::run_program(
+            TEV_SOURCE_DIR, TEV_BINARY_DIR,
+            (kSource / "tests/data/system" / (std::string(task) + ".dat")).string(), task, &rc));
+        EXPECT_EQ(rc, 0) << task;
+        return pts;
+    };
+    const auto with_o = run("keep_list_with_oxygen");
+    const auto without_o = run("keep_list_without_oxygen");
+    ASSERT_EQ(with_o.size(), 6u);
+    ASSERT_EQ(without_o.size(), 6u);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(with_o[k].at(1), 0.0);
+        EXPECT_EQ(with_o[k], without_o[k]) << "point " << k;
+    }
+    EXPECT_GT(with_o[0].at(4), 290.0);  // hydrogen from 298 K, not a few kelvin
+}
+
 }  // namespace
