@@ -1,6 +1,7 @@
 // The layout interpreter: parses Fortran-style edit descriptors and applies them to values.
 #include "core/layout.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -457,6 +458,32 @@ std::string format_real(char descriptor, int w, int d, double x)
 }
 
 std::string format_int(int w, std::int64_t x) { return right_justify(std::to_string(x), w); }
+
+std::string shortest_real(double x)
+{
+    auto trimmed = [](std::string s) {
+        s.erase(0, s.find_first_not_of(' '));
+        s.erase(s.find_last_not_of(' ') + 1);
+        return s;
+    };
+    if (!std::isfinite(x)) return trimmed(non_finite(12, x));
+    if (x == 0) return "0.0";
+    constexpr int kMaxDigits = 17;  // enough for every double
+    for (int d = 1; d <= kMaxDigits; ++d) {
+        std::string digits;
+        int e = 0;
+        significant_digits(x, d, digits, e);
+        double back = 0;
+        const std::string exp_form = trimmed(format_exponent('E', d + 8, d, x));
+        if (!parse_real_field(exp_form, back) || back != x) continue;
+        if (e >= -3 && e < 15) {
+            const std::string fixed = trimmed(format_fixed(40, std::max(1, d - 1 - e), x));
+            if (parse_real_field(fixed, back) && back == x) return fixed;
+        }
+        return exp_form;
+    }
+    return trimmed(format_exponent('E', kMaxDigits + 9, kMaxDigits, x));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Input

@@ -73,6 +73,11 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
 std::string format_real(char descriptor, int w, int d, double x);
 //! Writes one integer right-justified in w columns (asterisks when it does not fit).
 std::string format_int(int w, std::int64_t x);
+//! The shortest text that reads back (parse_real_field) as exactly x: fixed notation with at
+//! least one decimal for 1e-3 <= |x| < 1e15 ("7.0", "-4470.5042", "0.5039888995837344"), the E
+//! form of format_real otherwise ("0.1E-06"). Tasks and tables written for the program and its
+//! tools carry their numbers in this form.
+std::string shortest_real(double x);
 
 //! Reads fixed-column records from a text stream, line by line, through layouts.
 //! Every read starts on a new line. A line shorter than its layout reads its missing
