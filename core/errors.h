@@ -1,4 +1,4 @@
-// Input faults: the one exception type that ends a run with a message naming file and statement.
+// Faults that end a run: of an input file, of the library's contents, of the output.
 #pragma once
 
 #include <stdexcept>
@@ -28,6 +28,17 @@ struct InputError : std::runtime_error {
     {
         std::string s = "input error: " + st + " on unit " + std::to_string(u) + " (" + f + "): " + d;
         return s;
+    }
+};
+
+//! A result that cannot be written: the console or a result file (a full disk, a read-only
+//! directory, a result file that is a directory). `file` names it ("tevalin.rez", "console").
+struct OutputError : std::runtime_error {
+    std::string file;
+
+    OutputError(std::string file_, const std::string& detail)
+        : std::runtime_error("output error: " + file_ + ": " + detail), file(std::move(file_))
+    {
     }
 };
 
