@@ -1,6 +1,8 @@
 // The task file: the task list, its echo, its sections, and the propellant recipes.
 #include "input/input.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -47,7 +49,16 @@ long trunc_long(double x) { return static_cast<long>(std::trunc(x)); }
 struct Entry {
     double value = 0;
     int code = 0;
+    bool ninth_digit = false;  //!< the entry has digits beyond its eighth significant one
 };
+
+//! Number of the largest atom count a component may hold, and the largest magnitude of a
+//! closing value (an enthalpy in kJ/kg, or a temperature part): beyond them an entry is a
+//! slip of the pen (a misplaced digit, a missing point), not a propellant.
+constexpr double kMaxAtoms = 10000.0;
+constexpr double kMaxClosing = 100000.0;
+//! How far the mass fractions of a recipe may sum away from 1.
+constexpr double kFractionSumTol = 0.001;
 
 // Splits a packed entry into its value (first six significant digits) and its code (7th and
 // 8th significant digits). `kw` is the scale of the normalisation, kept between calls.
@@ -69,50 +80,104 @@ Entry decode(double x, double& kw)
     // The code is what x*1e8 holds beyond the first six digits, x*1e6.
     double b = std::trunc(x * 100000000.0 + 100 * std::trunc(-x * 1000000.0) + 0.5);
     if (b > 99 || b < 0.5) b = 0;
-    return {(x - b * kCodeScale) * kw, static_cast<int>(b)};
+    // Eight significant digits leave x*1e8 a whole number, up to the rounding of the scaling.
+    const double eight = std::fabs(x) * 100000000.0;
+    const bool ninth = std::fabs(eight - std::round(eight)) > 1e-3;
+    return {(x - b * kCodeScale) * kw, static_cast<int>(b), ninth};
+}
+
+//! A value in a few significant digits, without blanks.
+std::string trimmed_real(double x)
+{
+    const std::string s = format_real('G', 14, 6, x);
+    const auto b = s.find_first_not_of(' ');
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+//! A packed entry as the task gives it, with the digits the echo does not show.
+std::string entry_text(double x)
+{
+    const std::string s = format_real('E', 18, 10, x);
+    return s.substr(s.find_first_not_of(' '));
 }
 
 // Turns one recipe (mass fractions `frac` ended by a negative one, packed `entries`) into
-// gram-atoms per kilogram `atoms` and the weighted sum of closing values `h`.
-void convert_recipe(State& S, const char* what, const Array1<double, 25>& frac,
-                    const Array1<double, 100>& entries, Array1<double, 100>& atoms, double& h)
+// gram-atoms per kilogram `atoms` and the weighted sum of closing values `h`. `fractions` and
+// `given` are the numbers of mass fractions and entries the task gives: a component beyond
+// the fractions, an entry beyond those given, an entry left over after the last component, an
+// implausible value or fractions that do not sum to 1 are faults of the task.
+void convert_recipe(State& S, const char* what, const Array1<double, 25>& frac, long fractions,
+                    const Array1<double, 100>& entries, long given, Array1<double, 100>& atoms,
+                    double& h)
 {
     const auto& lib = S.lib;
+    const std::string recipe(what);
+    const int fraction_section = recipe == "fuel" ? 4 : 6;
+    const int entry_section = fraction_section + 1;
     double kw = 1;
     long j = 1;
     auto entry = [&](long k, int component) {
-        if (k > entries.size())
-            task_error(S, std::string(what) + " component " + std::to_string(component) +
-                              " runs past the " + std::to_string(entries.size()) +
-                              " recipe entries without a closing entry");
+        if (k > given)
+            task_error(S, recipe + " component " + std::to_string(component) +
+                              " has no closing entry (its enthalpy): section " +
+                              std::to_string(entry_section) + " ends after " +
+                              std::to_string(given) + " entries");
         return decode(entries(k), kw);
     };
+    if (fractions == 0)
+        task_error(S, recipe + " entries (section " + std::to_string(entry_section) +
+                          ") are given without mass fractions (section " +
+                          std::to_string(fraction_section) + ")");
+    double sum = 0;
     // The list ends at the first negative fraction, or after the last fraction of the array.
     for (long i = 1; i <= frac.size(); ++i) {
         const double g = frac(i);
         S.pt.T = g;
         if (g < 0) break;
         const int component = static_cast<int>(i);
+        const std::string name = recipe + " component " + std::to_string(component);
+        if (i > fractions) break;
+        if (!(g <= 1))
+            task_error(S, recipe + " mass fraction " + std::to_string(component) + " (" +
+                              entry_text(g) + ") is not between 0 and 1");
+        sum += g;
         double m = 0;  // molar mass of the component [g/mol]
         long n = 0;    // number of its atom entries
         Entry e = entry(j, component);
         while (e.code >= 1 && e.code <= kLastElement) {
+            if (e.ninth_digit || !(e.value > 0 && e.value <= kMaxAtoms))
+                task_error(S, name + ": entry " + std::to_string(j) + " (" + entry_text(entries(j)) +
+                                  ") is not an atom entry: the number of atoms (at most " +
+                                  std::to_string(static_cast<int>(kMaxAtoms)) +
+                                  ") in six significant digits, the element in the next two");
+            if (!(lib.MU(e.code) > 0))
+                task_error(S, name + ": element " + std::to_string(e.code) + " (entry " +
+                                  std::to_string(j) + ") has no atomic mass in " +
+                                  "lib/val.id");
             m = m + lib.MU(e.code) * e.value;
             ++n;
             ++j;
             e = entry(j, component);
         }
+        if (!(std::fabs(e.value) <= kMaxClosing))
+            task_error(S, name + ": its closing entry " + std::to_string(j) + " (" +
+                              entry_text(entries(j)) + ") is not a plausible enthalpy in kJ/kg");
         if (e.code == kTemperatureCode) S.task.FTK = true;
         h = h + g * e.value;
-        if (n > 0 && m == 0)
-            task_error(S, std::string(what) + " component " + std::to_string(component) +
-                              " has a molar mass of zero: its elements have no atomic mass");
         for (long k = j - n; k < j; ++k) {
             const Entry a = decode(entries(k), kw);
             atoms(a.code) = atoms(a.code) + g / m * a.value * kPerKilogram;
         }
         ++j;
     }
+    if (std::fabs(sum - 1) > kFractionSumTol)
+        task_error(S, recipe + " mass fractions (section " + std::to_string(fraction_section) +
+                          ") sum to " + trimmed_real(sum) + ", not 1");
+    if (j <= given)
+        task_error(S, recipe + " entries " + std::to_string(j) + " to " + std::to_string(given) +
+                          " (section " + std::to_string(entry_section) +
+                          ") belong to no component: section " + std::to_string(fraction_section) +
+                          " gives " + std::to_string(fractions) + " mass fraction(s)");
 }
 
 //! Where the values of one section go.
@@ -145,9 +210,14 @@ Section section_of(State& S, int dd)
     }
 }
 
-// Distributes the task values RM(1..N1) into the sections their markers open.
-void distribute(State& S)
+//! Number of values the task gives in each section (index: section code 1..13).
+using GivenCounts = std::array<long, 14>;
+
+// Distributes the task values RM(1..N1) into the sections their markers open, and counts
+// the values given in each section (the most given after any of its markers).
+void distribute(State& S, GivenCounts& given)
 {
+    given.fill(0);
     auto& t = S.task;
     int& DD = S.tmp.DD;
     DD = 0;  // no section yet
@@ -188,6 +258,8 @@ void distribute(State& S)
             sec.first[sec.capacity > 0 ? i1 - 1 : 0] = v;
         }
         *sec.flag = true;
+        if (DD < static_cast<int>(given.size())) given[static_cast<std::size_t>(DD)] =
+            std::max(given[static_cast<std::size_t>(DD)], i1);
         ++i1;
         ++pos;
     }
@@ -239,7 +311,8 @@ void INPUT(State& S)
     for (long i = 1; i <= t.N1; ++i) echo.push_back(Value::real(t.RM(i)));
     if (S.io.out) S.io.out->write(kEchoLine, echo);
 
-    distribute(S);
+    GivenCounts given{};
+    distribute(S, given);
 
     if (t.FSH) {
         t.FU = t.SHY(1) < 0;
@@ -275,11 +348,11 @@ void INPUT(State& S)
     if (t.NA != 0 && oxidizer) {
         t.IO = 0;
         t.O.fill(0);
-        convert_recipe(S, "oxidizer", t.GOK, t.OK, t.O, t.IO);
+        convert_recipe(S, "oxidizer", t.GOK, given[6], t.OK, given[7], t.O, t.IO);
     }
     if (t.NA != 0 && !oxidizer) t.F8 = false;
     if (fuel)
-        convert_recipe(S, "fuel", t.GGOR, t.GOR, t.G, t.IG);
+        convert_recipe(S, "fuel", t.GGOR, given[4], t.GOR, given[5], t.G, t.IG);
     else
         eq.FF = false;
 

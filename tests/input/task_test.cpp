@@ -219,14 +219,6 @@ TEST_F(TaskFile, ClosingCode99PrescribesTheChamberTemperature)
     EXPECT_NEAR(S->task.IG, 1234.56, 1e-9);
 }
 
-TEST_F(TaskFile, FuelEntriesWithoutMassFractionsStopAtTheEndOfTheFractionList)
-{
-    input("5000000, 2.0000001, 0, 999999999");
-    EXPECT_TRUE(S->eq.F5);
-    EXPECT_TRUE(S->eq.FF);
-    EXPECT_EQ(S->task.G(1), 0.0);
-}
-
 TEST_F(TaskFile, NoRecipesLeaveTheStoichiometricRatioAlone)
 {
     S->task.KAPPA = 3.5;
@@ -262,16 +254,32 @@ TEST_F(TaskFile, OxidizerOfZeroValenceIsRejected)
                 HasSubstr("total valence of zero"));
 }
 
-TEST_F(TaskFile, ComponentOfElementsWithoutAtomicMassIsRejected)
+// A recipe that does not say what the user meant is rejected, naming the entry, rather than
+// read as another propellant.
+TEST_F(TaskFile, RecipesThatDoNotHoldTogetherAreRejected)
 {
-    EXPECT_THAT(fault("4000000, 1.0, 5000000, 2.0000005, 0, 999999999"),
-                HasSubstr("fuel component 1 has a molar mass of zero"));
-}
-
-TEST_F(TaskFile, RecipeRunningPastItsEntriesIsRejected)
-{
-    EXPECT_THAT(fault("4000000, 1.0, 5000000, 100*1.0000001, 999999999"),
-                HasSubstr("runs past the 100 recipe entries"));
+    const std::string ox = ", 6000000, 1.0, 7000000, 2.0000008, 0, 999999999";
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 2.0000005, 0" + ox),
+                HasSubstr("element 5 (entry 1) has no atomic mass"));
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 100*1.0000001" + ox),
+                HasSubstr("has no closing entry"));
+    // Without its closing entry the enthalpy would be read from beyond the section.
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 2.0000001" + ox), HasSubstr("no closing entry"));
+    // 12 atoms of carbon with one digit too many: not 12 atoms of hydrogen.
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 12.0000006, -1813." + ox),
+                HasSubstr("(0.1200000060E+02) is not an atom entry"));
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 2.0000001, 200000." + ox),
+                HasSubstr("not a plausible enthalpy"));
+    EXPECT_THAT(fault("4000000, 0.6, 0.5, 5000000, 2.0000001, 0, 1.0000006, 0" + ox),
+                HasSubstr("fuel mass fractions (section 4) sum to 1.10000, not 1"));
+    EXPECT_THAT(fault("4000000, 1.5, 5000000, 2.0000001, 0" + ox),
+                HasSubstr("fuel mass fraction 1 (0.1500000000E+01) is not between 0 and 1"));
+    EXPECT_THAT(fault("4000000, 1.0, 5000000, 2.0000001, 0, 2.0000001, 0" + ox),
+                HasSubstr("fuel entries 3 to 4 (section 5) belong to no component"));
+    EXPECT_THAT(fault("5000000, 2.0000001, 0" + ox), HasSubstr("without mass fractions"));
+    EXPECT_THAT(fault("1000000, 1.0, 4000000, 1.0, 5000000, 2.0000001, 0, 7000000, 2.0000008, 0, "
+                      "999999999"),
+                HasSubstr("oxidizer entries (section 7) are given without mass fractions"));
 }
 
 TEST_F(TaskFile, NamelistFaultsNameTheTaskFile)
