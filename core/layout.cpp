@@ -495,7 +495,14 @@ RecordReader::RecordReader(std::istream& in, std::string file, int unit)
 
 bool RecordReader::next_line(std::string& line)
 {
-    if (!std::getline(in_, line)) return false;
+    try {
+        if (!std::getline(in_, line)) {
+            if (in_.bad()) throw InputError(file_, unit_, "READ", "the file cannot be read");
+            return false;
+        }
+    } catch (const std::ios_base::failure& e) {
+        throw InputError(file_, unit_, "READ", std::string("the file cannot be read: ") + e.what());
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     ++line_no_;
     return true;

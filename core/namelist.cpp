@@ -255,7 +255,13 @@ private:
 void read_namelist(std::istream& in, const std::string& file, int unit, const std::string& group,
                    const std::vector<NamelistVar>& vars)
 {
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } catch (const std::exception& e) {
+        // The stream buffer reports a failed read (an I/O error) by throwing past the stream.
+        throw InputError(file, unit, "READ", std::string("the file cannot be read: ") + e.what());
+    }
     if (in.bad()) throw InputError(file, unit, "READ", "the file cannot be read");
     GroupReader(std::move(text), file, unit, group, vars).run();
 }

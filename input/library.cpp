@@ -1,11 +1,13 @@
 // Reference library: row labels, species names, element table and cross-section data.
 #include "input/input.h"
 
+#include <cmath>
 #include <fstream>
 
 #include "core/errors.h"
 #include "core/layout.h"
 #include "core/namelist.h"
+#include "core/result_file.h"
 
 namespace tev {
 
@@ -28,9 +30,69 @@ constexpr int kFqUnit = 10, kBqUnit = 11, kQjUnit = 12;
 
 std::ifstream open_file(const std::string& name, int unit)
 {
-    std::ifstream f(name, std::ios::in | std::ios::binary);
-    if (!f) throw InputError(name, unit, "OPEN", "file is missing or cannot be read");
+    std::ifstream f;
+    open_input(f, name, unit);
     return f;
+}
+
+//! Largest plausible atomic mass [g/mol] and the smallest (the electron's is 5.486e-4).
+constexpr double kMaxAtomicMass = 300.0;
+constexpr double kMinAtomicMass = 1e-4;
+//! Largest plausible valence magnitude of an element.
+constexpr double kMaxValence = 8.0;
+//! Library numbers have at most four digits.
+constexpr double kMaxLibraryNumber = 9999.0;
+//! Grid nodes of the cross-section table.
+constexpr int kGridNodes = 36;
+
+[[noreturn]] void bad_value(const std::string& file, const std::string& what, double v,
+                            const std::string& why)
+{
+    const std::string text = format_real('E', 15, 8, v);
+    throw LibraryError(file + ": " + what + " = " + text.substr(text.find_first_not_of(' ')) +
+                       " " + why);
+}
+
+// The element table: every atomic mass 0 (element not given) or plausible, every valence a
+// small whole number's worth; a corrupted digit must not reach the recipes as a mass of 1e-300.
+void check_elements(const LibRec& lib, const std::string& file)
+{
+    for (long i = 1; i <= 98; ++i) {
+        const double mu = lib.MU(i);
+        if (!(mu == 0 || (mu >= kMinAtomicMass && mu <= kMaxAtomicMass)))
+            bad_value(file, "MU(" + std::to_string(i) + ")", mu,
+                      "is not a plausible atomic mass in g/mol (0 for an element not given)");
+        if (!(std::fabs(lib.V(i)) <= kMaxValence))
+            bad_value(file, "V(" + std::to_string(i) + ")", lib.V(i), "is not a plausible valence");
+    }
+}
+
+// The cross-section data: library numbers (whole, ascending) in lib/fq.id, an ascending
+// energy grid in lib/bq.id, finite non-negative cross-sections in lib/qj.id.
+void check_cross_sections(const LibRec& lib, const std::string& dir)
+{
+    double last = 0;
+    for (long d = 1; d <= 40; ++d) {
+        const double f = lib.FQ(d);
+        const std::string what = "value " + std::to_string(d);
+        if (!(f >= 0 && f <= kMaxLibraryNumber && f == std::trunc(f)))
+            bad_value(dir + "/fq.id", what, f, "is not a library number");
+        if (f != 0 && f <= last)
+            bad_value(dir + "/fq.id", what, f, "does not ascend from the one before it");
+        if (f != 0) last = f;
+    }
+    for (long z = 1; z <= kGridNodes; ++z) {
+        const double b = lib.BQ(z);
+        if (!(b >= 0 && std::isfinite(b)) || (z > 1 && !(b > lib.BQ(z - 1))))
+            bad_value(dir + "/bq.id", "node " + std::to_string(z), b,
+                      "does not continue an ascending energy grid");
+    }
+    for (long z = 1; z <= lib.QJ.rows(); ++z)
+        for (long d = 1; d <= lib.QJ.cols(); ++d)
+            if (!(lib.QJ(z, d) >= 0 && std::isfinite(lib.QJ(z, d))))
+                bad_value(dir + "/qj.id",
+                          "QJ(" + std::to_string(z) + "," + std::to_string(d) + ")", lib.QJ(z, d),
+                          "is not a cross-section");
 }
 
 // Reads `count` records of one record number and one name each into names(1..count).
@@ -65,7 +127,9 @@ void read_list(const std::string& name, int unit, Array1<double, N>& a)
 //   reads  the files dir/tab.id, kom.id, val.id, fq.id, bq.id, qj.id
 //   writes S.lib (RDAT, KOM, MU, V, FQ, BQ, QJ, IROM, IW)
 //   ends   with InputError naming the file, its unit and the statement when a file is missing,
-//          short or holds a field that is not a number
+//          not a regular file, short or holds a field that is not a number; with LibraryError
+//          naming the file when a value is not plausible (an atomic mass, a valence, a library
+//          number of the cross-section list, a grid node, a cross-section)
 void load_library(State& S, const std::string& dir)
 {
     auto& lib = S.lib;
@@ -79,6 +143,7 @@ void load_library(State& S, const std::string& dir)
         read_namelist(f, name, kValUnit, "WAL",
                       {{"MU", std::span<double>(lib.MU.data(), 98)},
                        {"V", std::span<double>(lib.V.data(), 98)}});
+        check_elements(lib, name);
     }
 
     read_list(dir + "/fq.id", kFqUnit, lib.FQ);
@@ -94,6 +159,7 @@ void load_library(State& S, const std::string& dir)
                const long n = static_cast<long>(k);
                lib.QJ(n / cols + 1, n % cols + 1) = v.r;
            });
+    check_cross_sections(lib, dir);
 }
 
 }  // namespace tev

@@ -50,6 +50,8 @@ constexpr double kWellUnit = 0.1;
 //! An ion names its parent in its first coefficient as +-(number)*1e10.
 constexpr double kIonRef = 1e10;
 constexpr double kIonRefScale = 1e-10;
+//! Library numbers have at most four digits.
+constexpr double kMaxLibraryNumber = 9999.0;
 //! Library numbers sit in the fraction of an identification value times 1e4.
 constexpr double kLibNumberScale = 1e4;
 
@@ -125,6 +127,31 @@ long library_number(double xf2)
     return static_cast<long>((v - std::trunc(v)) * kLibNumberScale + 0.5);
 }
 
+//! The elements of the propellant, for a message: "1 (H), 8 (O)".
+std::string propellant_elements(const State& S)
+{
+    std::string s;
+    int count = 0;
+    for (long e = 1; e <= 98; ++e) {
+        if (S.eq.MC(e) == 0) continue;
+        std::string name = S.lib.KOM(e).s;
+        name.erase(name.find_last_not_of(' ') + 1);
+        s += (count++ ? ", " : "") + std::to_string(e) + (name.empty() ? "" : " (" + name + ")");
+    }
+    return "elements " + s;
+}
+
+//! More species than the species arrays hold: the propellant's elements choose them, so the
+//! task is at fault, not the library.
+[[noreturn]] void too_many_species(const State& S)
+{
+    throw InputError(S.io.task_name, 5, "READ",
+                     "the propellant's " + propellant_elements(S) + " select more than " +
+                         std::to_string(kMaxSpecies) + " species from " + S.io.r3_name +
+                         " and " + S.io.r4_name + "; the species arrays hold " +
+                         std::to_string(kMaxSpecies) + ": give a propellant of fewer elements");
+}
+
 //! Says on the console that a species library ended before its records did.
 void note_short_library(const std::string& file, const std::string& what)
 {
@@ -192,10 +219,7 @@ long select_gases(State& S, long taken)
             break;
         }
         if (!elements_present(code, MC)) continue;
-        if (k == kMaxSpecies)
-            throw LibraryError(file + ": more than " + std::to_string(kMaxSpecies) +
-                               " species selected (gas record " + std::to_string(r) +
-                               "); the species arrays hold " + std::to_string(kMaxSpecies));
+        if (k == kMaxSpecies) too_many_species(S);
         ++k;
         const double a1 = sp.A(i + 2);
         const bool ion = std::floor(std::fabs(a1) * kIonRefScale + 0.5) >= 2;
@@ -223,7 +247,9 @@ void resolve_parents(State& S)
     for (long k = 1; k <= sp.NG; ++k) {
         if (sp.KIND(k) == 0) continue;
         double& a1 = sp.A(kGasCoefficients * (k - 1) + 1);
-        const long y = static_cast<long>(std::floor(std::fabs(a1) * kIonRefScale + 0.5));
+        const double y_value = std::floor(std::fabs(a1) * kIonRefScale + 0.5);
+        // A parent number beyond four digits matches no species (and must not overflow).
+        const long y = y_value <= kMaxLibraryNumber ? static_cast<long>(y_value) : -1;
         long j = 1;
         while (j <= sp.NG && library_number(sp.XF2(j)) != y) ++j;
         if (j >= k)
@@ -270,15 +296,13 @@ void select_condensed(State& S, long taken, long k)
             break;
         }
         if (elements_present(code, MC)) {
-            const long X = B > 0 ? static_cast<long>(sp.AK(i + 3) + 0.5) : 0;
+            const double x_value = B > 0 ? sp.AK(i + 3) + 0.5 : 0.0;
+            const long X = x_value >= 0 && x_value < kAbsurdLength ? static_cast<long>(x_value) : 0;
             if (X < 1 || B != 1 + kIntervalSize * X)
                 throw LibraryError(file + ": " + where + " has " + std::to_string(B) +
                                    " data values, which do not make whole temperature "
                                    "intervals");
-            if (k == kMaxSpecies)
-                throw LibraryError(file + ": more than " + std::to_string(kMaxSpecies) +
-                                   " species selected (" + where + "); the species arrays "
-                                   "hold " + std::to_string(kMaxSpecies));
+            if (k == kMaxSpecies) too_many_species(S);
             ++k;
             sp.XF1(k) = -code;
             sp.XF2(k) = sp.AK(i + 1);
@@ -350,9 +374,10 @@ void require_element_species(const State& S)
 //   writes S.sp (A, AK compacted; XF1, XF2, KIND, SG, EK, NG, N, RK, NQ, D), S.task (HAC,
 //          SHY converted to species indices), the two count lines through S.io.out
 //   ends   normally; a library that ends early stops the selection at its last full record
-//          with a note on the console (stderr). Throws LibraryError when the selection would
-//          overflow the species arrays, a condensed record runs past its array or does not
-//          hold whole intervals, or an ion's parent is not a gas selected before it.
+//          with a note on the console (stderr). Throws LibraryError when a condensed
+//          record runs past its array or does not hold whole intervals, or an ion's parent is
+//          not a gas selected before it; InputError of the task when the selection would
+//          overflow the species arrays (the propellant's elements choose the species).
 void OTBOR(State& S)
 {
     auto& sp = S.sp;

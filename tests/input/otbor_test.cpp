@@ -285,12 +285,20 @@ protected:
     }
 };
 
-TEST_F(FaultyLibrary, MoreThanFiveHundredSpeciesOverflowTheSpeciesArrays)
+// The propellant's elements choose the species: an overflow is the task's fault (exit 2).
+TEST_F(FaultyLibrary, MoreThanFiveHundredSpeciesAreAFaultOfTheTask)
 {
     std::vector<double> lib;
     for (int r = 0; r < 501; ++r) append(lib, gas(1, 1.0002));
     use_library(lib, {});
-    EXPECT_NE(fault({kH}).find("more than 500 species"), std::string::npos);
+    try {
+        select({kH});
+        FAIL() << "no error";
+    } catch (const tev::InputError& e) {
+        EXPECT_EQ(e.file, "topliw.dat");
+        EXPECT_NE(e.detail.find("elements 1 select more than 500 species"), std::string::npos)
+            << e.detail;
+    }
 }
 
 TEST_F(FaultyLibrary, CondensedRecordRunningPastItsArrayIsRefused)
