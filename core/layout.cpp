@@ -577,7 +577,7 @@ void RecordReader::read(const Layout& layout, std::size_t count,
             if (ok && a.op == Op::Int) {
                 ok = std::trunc(x) == x && std::fabs(x) < 9.2e18 &&
                      field.find_first_of(".eEdD") == std::string_view::npos;
-                v = Value::integer(static_cast<std::int64_t>(x));
+                if (ok) v = Value::integer(static_cast<std::int64_t>(x));
             } else {
                 v = Value::real(x);
             }

@@ -52,6 +52,8 @@ constexpr double kIonRef = 1e10;
 constexpr double kIonRefScale = 1e-10;
 //! Library numbers have at most four digits.
 constexpr double kMaxLibraryNumber = 9999.0;
+//! Identification values hold at most four atom-count digits before their point.
+constexpr double kMaxIdentification = 10000.0;
 //! Library numbers sit in the fraction of an identification value times 1e4.
 constexpr double kLibNumberScale = 1e4;
 
@@ -98,6 +100,16 @@ int formula_code(double value, const std::string& file, long pos)
         throw LibraryError(file + ": value " + std::to_string(value) + " at position " +
                            std::to_string(pos) + " is not a formula code");
     return static_cast<int>(v);
+}
+
+//! Identification value of a library record: its integer part holds up to four atom-count
+//! digits, so a value beyond them (a corrupted digit) is a fault of the library.
+double identification(double value, const std::string& file, long pos)
+{
+    if (!(std::fabs(value) < kMaxIdentification))
+        throw LibraryError(file + ": value " + std::to_string(value) + " at position " +
+                           std::to_string(pos) + " is not an identification value");
+    return value;
 }
 
 //! True when every element of the formula code occurs in the propellant (MC != 0).
@@ -227,7 +239,7 @@ long select_gases(State& S, long taken)
             throw LibraryError(file + ": gas record " + std::to_string(r) +
                                " is an ion record but its formula has no electron");
         sp.XF1(k) = code;
-        sp.XF2(k) = sp.A(i + 1);
+        sp.XF2(k) = identification(sp.A(i + 1), file, i + 1);
         sp.KIND(k) = ion ? (a1 < 0 ? -1 : 1) : 0;
         const double packed = sp.A(i + 11);
         const double n = std::trunc(packed * kPackScale);
@@ -305,7 +317,7 @@ void select_condensed(State& S, long taken, long k)
             if (k == kMaxSpecies) too_many_species(S);
             ++k;
             sp.XF1(k) = -code;
-            sp.XF2(k) = sp.AK(i + 1);
+            sp.XF2(k) = identification(sp.AK(i + 1), file, i + 1);
             sp.KIND(k) = 0;
             sp.SG(k) = 0;
             sp.EK(k) = 0;

@@ -105,6 +105,8 @@ double pack_entry(double x, double w)
 {
     const double number_part = w - std::trunc(w);  // library number / 1e4
     if (x == 0) return w;
+    // A point with non-finite amounts is not reported; nothing is packed for it.
+    if (!std::isfinite(x)) return 0;
     double R = 1;
     if (x > 0) {
         while (std::fabs(x * R) < 0.1) R = R * 10;
