@@ -187,6 +187,7 @@ Step point_start(Cycle& c)
     c.unbalanced = false;
     c.no_sound = false;
     S.st.titer_unconverged = false;
+    S.st.point_nonfinite = false;
     if (S.eq.FPP) c.call(c.r.INITIA);
     S.pt.W2 = 0;
     if (S.pt.U == 2) c.call(c.r.FUNC);
@@ -201,7 +202,12 @@ Step equilibrium(Cycle& c)
     auto& S = c.S;
     c.call(c.r.EQUILI);
     // The solver counts its own failures; the point remembers that one of its calls failed.
-    if (S.st.equili_unconverged) c.equili_failed = true;
+    // A solution the solver gave up on is no ground for further temperature steps (each of
+    // them could cost the solver's whole bound again): the point is finished as it stands.
+    if (S.st.equili_unconverged) {
+        c.equili_failed = true;
+        return Step::Finish;
+    }
     if (S.eq.FW) return Step::Finish;
     if (S.task.FIS) return Step::Finish;
     if (S.pt.T1 == S.pt.T2) {
@@ -366,10 +372,15 @@ void report_unconverged(Cycle& c)
 {
     auto& S = c.S;
     const bool titer = S.st.titer_unconverged;
-    if (!titer && !c.equili_failed && !c.unbalanced && !c.no_sound) return;
+    const bool nonfinite = S.st.point_nonfinite;
+    // DIRECT does not build on a point whose solution is void (no throat or sections of such
+    // a chamber, no further steps of a search from such an iterate).
+    S.st.point_void = c.equili_failed || nonfinite;
+    if (!titer && !c.equili_failed && !c.unbalanced && !c.no_sound && !nonfinite) return;
     ++S.st.point_failures;
     if (!S.io.out) return;
-    const char* cause = c.equili_failed ? (titer ? "TEMP.+EQUIL" : "EQUILIBRIUM")
+    const char* cause = nonfinite       ? "NON-FINITE"
+                        : c.equili_failed ? (titer ? "TEMP.+EQUIL" : "EQUILIBRIUM")
                         : titer         ? "TEMPERATURE"
                         : c.unbalanced  ? "BALANCE OFF"
                                         : "SOUND SPEED";

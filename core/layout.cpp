@@ -232,14 +232,9 @@ std::string right_justify(const std::string& s, int w)
     return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
 }
 
-// Infinity and not-a-number, written as words where they fit.
-std::string non_finite(int w, double x)
-{
-    if (std::isnan(x)) return right_justify("NaN", w);
-    const std::string sign = x < 0 ? "-" : "";
-    if (static_cast<int>(sign.size()) + 8 <= w) return right_justify(sign + "Infinity", w);
-    return right_justify(sign + "Inf", w);
-}
+// Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
+// report never shows them as if they were results.
+std::string non_finite(int w, double) { return asterisks(w); }
 
 //! The d significant digits of |x|, correctly rounded, and the decimal exponent e of the
 //! rounded value (first digit at 10^e). Zero gives d zeros and exponent 0.
@@ -381,7 +376,8 @@ Layout& Layout::operator=(const Layout&) = default;
 const std::vector<LayoutItem>& Layout::items() const { return *items_; }
 std::size_t Layout::revert_index() const { return revert_; }
 
-std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values)
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
+                                      std::vector<std::size_t>* overflowed)
 {
     const auto& atoms = *layout.atoms_;
     if (!values.empty() && !has_value_atom(atoms, 0))
@@ -427,8 +423,15 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
                 lines.push_back(std::move(line));
                 return lines;
             }
-            put(format_value(a, values[next++], layout));
+        {
+            const std::string field = format_value(a, values[next], layout);
+            if (overflowed && a.op != Op::Name && a.w > 0 &&
+                field.find_first_not_of('*') == std::string::npos)
+                overflowed->push_back(next);
+            ++next;
+            put(field);
             break;
+        }
         }
         ++k;
     }

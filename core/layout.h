@@ -45,7 +45,8 @@ public:
     const std::string& text() const { return text_; }
 
 private:
-    friend std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&);
+    friend std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&,
+                                                 std::vector<std::size_t>*);
     friend class RecordReader;
 
     std::string text_;
@@ -62,7 +63,10 @@ private:
 //! ends the line; blanks left pending when a line ends otherwise are not written (so a row
 //! "6(F12.5,':',6X)" ends with its last ':').
 //! A number whose printed digits are all zero carries no minus sign.
-std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values);
+//! With `overflowed`, the indices of the values whose field came out as asterisks (too large
+//! for the field, or not finite) are appended to it.
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
+                                      std::vector<std::size_t>* overflowed = nullptr);
 
 //! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".
 //! Digits are the correctly rounded decimal form of the exact binary value. F, E and D always

@@ -1,11 +1,19 @@
 // tevalin: thermodynamic calculation of rocket propellants. Reads lib/ and topliw.dat in the
 // working directory, writes the report to the console and to tevalin.rez.
+//
+// Exit status: 0 the run completed and its whole report was written (points that did not
+// converge are named in the report and counted on the closing line); 2 an input error (a
+// file missing or unreadable, a fault of the task); 3 a fault of the library's contents;
+// 4 the console or tevalin.rez could not be written; 5 an internal error of the program.
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <string>
 
 #include "core/driver.h"
 #include "core/errors.h"
+#include "core/result_file.h"
 #include "input/input.h"
 #include "nozzle/nozzle.h"
 #include "report/report.h"
@@ -14,11 +22,14 @@
 
 namespace {
 
-//! Opens an input file read-only; a missing or unreadable file is an input error.
-void open_input(std::ifstream& f, const std::string& name, int unit)
+//! Ends a failed run: what was written goes to the console, the result file's temporary is
+//! removed (the previous report stays) and the message goes to the error stream.
+int fail(tev::Sink* sink, tev::ResultFile& rez, const std::string& message, int status)
 {
-    f.open(name, std::ios::in | std::ios::binary);
-    if (!f) throw tev::InputError(name, unit, "OPEN", "file is missing or cannot be read");
+    if (sink) std::cout.flush();
+    rez.abandon();
+    std::cerr << message << std::endl;
+    return status;
 }
 
 }  // namespace
@@ -28,7 +39,9 @@ int main()
     using namespace tev;
     auto state = std::make_unique<State>();
     State& S = *state;
-    std::ofstream rez;
+    // The report goes to tevalin.rez only when the run ends well; until then the previous
+    // report stays (a run that fails on its input loses nothing).
+    ResultFile rez("tevalin.rez");
     std::unique_ptr<Sink> sink;
     std::ifstream tab, kom, val, r3, r4, fq, bq, qj, task;
     try {
@@ -43,9 +56,8 @@ int main()
         open_input(qj, "lib/qj.id", 12);
         open_input(task, "topliw.dat", 5);
         tab.close(); kom.close(); val.close(); fq.close(); bq.close(); qj.close();
-        rez.open("tevalin.rez", std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!rez) throw InputError("tevalin.rez", 6, "OPEN", "result file cannot be written");
-        sink = std::make_unique<Sink>(&std::cout, &rez);
+        rez.open();
+        sink = std::make_unique<Sink>(&std::cout, &rez.stream());
         S.io.out = sink.get();
         S.io.r3 = &r3;
         S.io.r4 = &r4;
@@ -69,19 +81,28 @@ int main()
         r.APAGE = APAGE;
         const int failures = run_cycle(S, r);
         sink->flush();
-        if (failures > 0)
-            std::cout << " tevalin: run complete; " << failures
-                      << " point(s) did not converge, see the report" << std::endl;
-        else
-            std::cout << " tevalin: run complete" << std::endl;
+        std::string closing = " tevalin: run complete";
+        if (failures > 0) closing += "; " + std::to_string(failures) + " point(s) did not converge";
+        if (S.st.field_overflows > 0)
+            closing += "; " + std::to_string(S.st.field_overflows) +
+                       " value(s) overflowed their field (asterisks)";
+        if (failures > 0 || S.st.field_overflows > 0) closing += ", see the report";
+        std::cout << closing << std::endl;
+        // The result file is kept even when the console failed: it holds the whole report.
+        const bool console_written = static_cast<bool>(std::cout);
+        rez.commit();
+        if (!console_written)
+            throw OutputError("console", "the standard output could not be written");
         return 0;
     } catch (const InputError& e) {
-        if (sink) sink->flush();
-        std::cerr << "tevalin: " << e.what() << std::endl;
-        return 2;
+        return fail(sink.get(), rez, std::string("tevalin: ") + e.what(), 2);
     } catch (const LibraryError& e) {
-        if (sink) sink->flush();
-        std::cerr << "tevalin: library error: " << e.what() << std::endl;
-        return 3;
+        return fail(sink.get(), rez, std::string("tevalin: library error: ") + e.what(), 3);
+    } catch (const OutputError& e) {
+        return fail(sink.get(), rez, std::string("tevalin: ") + e.what(), 4);
+    } catch (const std::bad_alloc&) {
+        return fail(sink.get(), rez, "tevalin: internal error: out of memory", 5);
+    } catch (const std::exception& e) {
+        return fail(sink.get(), rez, std::string("tevalin: internal error: ") + e.what(), 5);
     }
 }

@@ -201,6 +201,7 @@ struct ReportRec {
     int CC = 0;                 //!< line count (line mode) / composition rows (table mode)
     int AP = 0;                 //!< report mode of the last report
     Array1<int, 7> NS;          //!< library numbers of the composition row being printed
+    Array2<int, 3, 7> column_point;  //!< IA, IPK, IPA of the point in each page column
 };
 
 //! 8. Shared scratch whose value one routine leaves for another.
@@ -214,6 +215,9 @@ struct StatusRec {
     bool titer_unconverged = false;   //!< the temperature iteration hit its bound
     int equili_failures = 0;          //!< EQUILI calls that hit a bound during the run
     int point_failures = 0;           //!< points reported as unconverged
+    bool point_nonfinite = false;     //!< OUT found a value of the current point not finite
+    bool point_void = false;          //!< the last point's solver gave up or it was not finite
+    int field_overflows = 0;          //!< report fields written as asterisks, each one noted
 };
 
 //! Files the routines read and write besides the reference tables.

@@ -2,6 +2,7 @@
 // two pressure searches (throat: flow speed equals sound speed; section: F/F* equals its ratio).
 #include "nozzle/nozzle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -49,6 +50,17 @@ constexpr double kChamberTopT = 20000.0;
 constexpr double kChamberStepT = 50.0;
 //! Margin of the upper temperature bracket of a nozzle section [K].
 constexpr double kSectionMarginT = 5.0;
+//! Sane ranges of the task's values: pressures [MPa], temperatures [K], area ratios, and the
+//! ratios that the line-mode (F5.3) and table-mode (F12.5) reports can show.
+constexpr double kMinPressure = 1e-8;
+constexpr double kMaxPressure = 1e4;
+constexpr double kMinTemperature = 100.0;
+constexpr double kMaxTemperature = 20000.0;
+constexpr double kMaxAreaRatio = 1e6;
+constexpr double kLineRatioLimit = 9.9995;
+constexpr double kTableRatioLimit = 10000.0;
+//! Elements the equilibrium basis holds (the electron counts as one).
+constexpr int kMaxElements = 10;
 //! Iterates a throat or area-ratio search may take before it is given up.
 constexpr int kMaxSearchSteps = 100;
 //! Area-ratio steps taken with the plain secant; later ones halve the residual of an end that
@@ -98,6 +110,14 @@ const Layout& section_gave_up()
     return l;
 }
 
+//! A chamber point whose solution is void: its throat and sections are skipped.
+const Layout& sections_skipped()
+{
+    static const Layout l("(1X,'*** THROAT AND SECTIONS SKIPPED: THE CHAMBER POINT DID NOT "
+                          "CONVERGE (ALFA=',F6.3,' PK=',F8.3,' MPA)')");
+    return l;
+}
+
 //! The text of a formatted field without its leading and trailing blanks.
 std::string trimmed(const std::string& s)
 {
@@ -144,6 +164,17 @@ Step after_chamber(State& S)
         // Constant-volume combustion has no nozzle.
         pt.TK = pt.T;
         pt.HK = pt.H;
+        return Step::NextPressure;
+    }
+    if (S.st.point_void) {
+        // The chamber's solution is void (its solver gave up, or its values are not finite):
+        // a throat and sections built on it would only repeat that, at the solver's full cost.
+        S.io.out->write(sections_skipped(), {Value::real(S.task.ALFA(pt.IA)),
+                                             Value::real(pt.PPK * kMPaPerAtm)});
+        count_report_line(S);
+        pt.KAMEPA = false;
+        pt.TK = std::isfinite(pt.T) && pt.T > 0 ? pt.T : kChamberStartT - kChamberStepT;
+        pt.HK = eq.IS;
         return Step::NextPressure;
     }
     if (task.TZAM > pt.T) eq.FZC = true;
@@ -199,7 +230,9 @@ Step next_ratio(State& S)
         pt.H = task.ALFA(pt.IA) * task.KAPPA;
         if (task.BP == 1 && S.rep.CC != 0) {
             if (S.rep.CC < 46) {
-                S.io.out->write(ratio_line(), {Value::real(task.ALFA(pt.IA)), Value::real(pt.H)});
+                write_noting_overflow(S, ratio_line(),
+                                      {Value::real(task.ALFA(pt.IA)), Value::real(pt.H)},
+                                      {"ALFA", "K1"}, pt.IA, 0, 0);
                 S.rep.CC += 3;
             } else {
                 APAGE(S);
@@ -312,7 +345,7 @@ Step area_ratio_step(State& S)
     auto& pt = S.pt;
     const double RR = S.rep.RR;
     pt.search_steps += 1;
-    if (pt.search_steps >= kMaxSearchSteps) {
+    if (pt.search_steps >= kMaxSearchSteps || S.st.point_void) {
         S.io.out->write(section_gave_up(),
                         {Value::integer(pt.IPA), Value::real(pt.FA),
                          Value::integer(pt.search_steps), Value::real(pt.PP * kMPaPerAtm)});
@@ -389,7 +422,7 @@ Step throat_step(State& S)
     auto& pt = S.pt;
     const auto& eq = S.eq;
     pt.search_steps += 1;
-    if (pt.search_steps >= kMaxSearchSteps) {
+    if (pt.search_steps >= kMaxSearchSteps || S.st.point_void) {
         S.io.out->write(throat_gave_up(),
                         {Value::integer(pt.search_steps), Value::real(S.task.ALFA(pt.IA)),
                          Value::real(pt.PPK * kMPaPerAtm)});
@@ -448,33 +481,91 @@ void DIRECT(State& S)
 }
 
 // check_task: rejects, before any calculation, a task whose operating points cannot be
-// computed. Reads S.task; throws InputError naming the task file.
+// computed or mean nothing: no propellant, more elements than the equilibrium basis holds,
+// ratios that are not positive or do not fit the report, pressures outside 1e-8 .. 1e4 MPa,
+// sections at or above the chamber pressure, temperatures outside 100 .. 20000 K, area ratios
+// not above 1, a grid without temperatures. Reads S.task; throws InputError naming the task
+// file and the value.
 void check_task(State& S)
 {
     const auto& task = S.task;
     const auto fail = [&](const std::string& detail) {
         throw InputError(S.io.task_name, 5, "READ", detail);
     };
+    const auto value = [](double x) { return trimmed(format_real('G', 14, 6, x)); };
     if (task.NPK <= 0)
         fail("no chamber pressure given: the task has no operating point to compute");
+    if (!S.eq.FF)
+        fail("no fuel recipe (sections 4 and 5): the task has no propellant to compute");
+
+    // Elements of the propellant: the fuel's, and the oxidizer's when ratios mix them in.
+    int elements = 0;
+    for (int i = 1; i <= 98; ++i)
+        if (task.G(i) != 0 || (task.NA != 0 && task.O(i) != 0)) ++elements;
+    if (elements > kMaxElements)
+        fail("the propellant has " + std::to_string(elements) + " elements; the equilibrium " +
+             "basis holds at most " + std::to_string(kMaxElements));
+    if (elements == 0) fail("the propellant's recipes name no element");
+
+    if (S.eq.F1 && task.NA == 0)
+        fail("section 1 gives no positive oxidizer-excess ratio");
+    // The ratio must fit its field of the report: F5.3 in line mode, F12.5 in table mode.
+    const double ratio_limit = task.BP == 1 ? kLineRatioLimit : kTableRatioLimit;
+    for (int i = 1; i <= task.NA; ++i) {
+        const double a = task.ALFA(i);
+        if (!(a > 0))
+            fail("oxidizer-excess ratio " + std::to_string(i) + " is " + value(a) +
+                 ": every ratio must be positive");
+        if (!(a < ratio_limit))
+            fail("oxidizer-excess ratio " + std::to_string(i) + " (" + value(a) +
+                 ") does not fit the report: ratios must stay below " + value(ratio_limit));
+    }
+
+    double lowest = kMaxPressure;  // the lowest chamber pressure [MPa]
     for (int i = 1; i <= task.NPK; ++i) {
-        if (!(task.PK(i) > 0))
+        const double p = task.PK(i);
+        if (!(p > 0))
             fail("chamber pressure " + std::to_string(i) + " is " +
-                 (task.PK(i) == 0 ? std::string("zero") : std::string("negative")) +
+                 (p == 0 ? std::string("zero") : std::string("negative")) +
                  ": every chamber pressure must be positive");
+        if (!(p >= kMinPressure && p <= kMaxPressure))
+            fail("chamber pressure " + std::to_string(i) + " (" + value(p) +
+                 " MPa) lies outside " + value(kMinPressure) + " .. " + value(kMaxPressure) +
+                 " MPa");
+        lowest = std::min(lowest, p);
     }
+    if (task.FIS && task.NPA == 0)
+        fail("a grid (negative first chamber pressure) needs its temperatures in section 3");
     for (int i = 1; i <= task.NPA; ++i) {
-        if (!(task.PA(i) > 0))
-            fail("section " + std::to_string(i) + " is " +
-                 (task.PA(i) == 0 ? std::string("zero") : std::string("negative")) +
+        const double x = task.PA(i);
+        const std::string which = "section " + std::to_string(i);
+        if (!(x > 0))
+            fail(which + " is " + (x == 0 ? std::string("zero") : std::string("negative")) +
                  ": every section value must be positive");
-    }
-    if (task.FFF) {
-        for (int i = 1; i <= task.NPA; ++i) {
-            if (!(task.PA(i) > 1))
-                fail("area ratio " + std::to_string(i) + " is " +
-                     trimmed(format_real('G', 12, 5, task.PA(i))) +
+        if (task.FIS || task.FT) {
+            if (!(x >= kMinTemperature && x <= kMaxTemperature))
+                fail(which + " (" + value(x) + " K) lies outside " + value(kMinTemperature) +
+                     " .. " + value(kMaxTemperature) + " K");
+        } else if (task.FFF) {
+            if (!(x > 1))
+                fail("area ratio " + std::to_string(i) + " is " + value(x) +
                      ": an area ratio F/F* must be above 1");
+            if (!(x <= kMaxAreaRatio))
+                fail("area ratio " + std::to_string(i) + " (" + value(x) + ") lies above " +
+                     value(kMaxAreaRatio));
+        } else if (task.FE) {
+            if (!(x > 1))
+                fail(which + ": the pressure ratio " + value(x) +
+                     " must be above 1 (a section below the chamber pressure)");
+            if (!(lowest / x >= kMinPressure))
+                fail(which + ": the pressure ratio " + value(x) + " gives " +
+                     value(lowest / x) + " MPa, below " + value(kMinPressure) + " MPa");
+        } else {
+            if (!(x >= kMinPressure))
+                fail(which + " (" + value(x) + " MPa) lies below " + value(kMinPressure) + " MPa");
+            if (!(x < lowest))
+                fail(which + " (exit pressure " + value(x) +
+                     " MPa) is not below the chamber pressure " + value(lowest) + " MPa");
         }
     }
 }

@@ -108,11 +108,36 @@ std::string species_name(const State& S, int number)
     return S.lib.KOM(number).s;
 }
 
-void property_row_line(State& S, int row, const std::string& label, int columns)
+//! A field of a page that overflowed: its row and column.
+struct Overflow {
+    int row = 0;
+    int column = 0;
+    std::string label;
+};
+
+void property_row_line(State& S, int row, const std::string& label, int columns,
+                       std::vector<Overflow>& overflows)
 {
     std::vector<Value> values{Value::integer(row), Value::name(label)};
     for (int j = 1; j <= columns; ++j) values.push_back(Value::real(S.rep.ST(row, j)));
+    std::vector<std::size_t> overflowed;
+    write_layout(property_row(), values, &overflowed);
     S.io.out->write(property_row(), values);
+    for (const std::size_t k : overflowed)
+        if (k >= 2) overflows.push_back({row, static_cast<int>(k) - 1, label});
+}
+
+//! After the page, the fields that overflowed, each with its value and point.
+void note_overflows(State& S, const std::vector<Overflow>& overflows)
+{
+    for (const auto& o : overflows) {
+        std::string label = o.label;
+        label.erase(label.find_last_not_of(' ') + 1);
+        if (label.empty()) label = std::to_string(o.row);
+        const char* name = label.c_str();
+        write_noting_overflow_note(S, name, S.rep.ST(o.row, o.column), S.rep.column_point(1, o.column),
+                                   S.rep.column_point(2, o.column), S.rep.column_point(3, o.column));
+    }
 }
 
 //! One composition row of the page. A cell that holds no entry (its point had fewer species)
@@ -170,15 +195,17 @@ void APAGE(State& S)
     }
     out.write(page_opening());
     const int columns = rep.CT - 1;
-    for (int i = 1; i <= kPointRows; ++i) property_row_line(S, i, S.lib.RDAT(i).s, columns);
+    std::vector<Overflow> overflows;
+    for (int i = 1; i <= kPointRows; ++i)
+        property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows);
     if (!S.task.FIS)
         for (int i = kPointRows + 1; i <= kNozzleRows; ++i)
-            property_row_line(S, i, S.lib.RDAT(i).s, columns);
+            property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows);
     if (S.eq.MC(98) > 0) {
         const std::string blank_label(4, ' ');
         for (int i = kNozzleRows + 1; i <= kPropertyRows; ++i) {
             if (S.task.FIS && (i == 29 || i == 30)) continue;  // nozzle rows
-            property_row_line(S, i, blank_label, columns);
+            property_row_line(S, i, blank_label, columns, overflows);
         }
     }
     out.write(block_separator());
@@ -186,6 +213,7 @@ void APAGE(State& S)
     rep.CT = 1;
     rep.ST.fill(0);
     out.write(page_closing());
+    note_overflows(S, overflows);
     rep.CC = 0;
 }
 

@@ -181,7 +181,30 @@ bool nozzle_point(State& S)
     return true;
 }
 
-//! One line of the line-mode table, opening a page first when none is open.
+//! Names of the values of the ratio, chamber and section lines, for the overflow notes.
+const std::vector<const char*> kRatioNames{"ALFA", "K1"};
+const std::vector<const char*> kChamberNames{"P", "J", "T", "M", "CPR", "CPZ", "Z"};
+const std::vector<const char*> kSectionNames{"P",  "J", "T",  "M",   "CPR",   "CPZ",
+                                             "K3", "B", "IS", "ISP", "F/FKP", "Z"};
+
+//! The note naming a value whose field overflowed, and its point.
+const Layout& overflow_note()
+{
+    static const Layout l("(' *** FIELD OVERFLOW: ',A5,'=',E14.7,' (RATIO',I3,"
+                          "', CHAMBER PRESSURE',I3,', SECTION',I3,')')");
+    return l;
+}
+
+//! True when every value is a finite number.
+bool all_finite(const std::vector<Value>& values)
+{
+    for (const auto& v : values)
+        if (v.kind == Value::Kind::Real && !std::isfinite(v.r)) return false;
+    return true;
+}
+
+//! One line of the line-mode table, opening a page first when none is open. A point with a
+//! value that is not finite is not written: the driver names it as not converged.
 void report_line(State& S, bool chamber)
 {
     auto& rep = S.rep;
@@ -189,28 +212,36 @@ void report_line(State& S, bool chamber)
     const auto& eq = S.eq;
     const auto& task = S.task;
     auto& out = *S.io.out;
+    const double P = as_single(pt.PP * kMPaPerAtm);
+    std::vector<Value> values;
+    if (chamber) {
+        values = {Value::real(P),      Value::real(eq.IS),  Value::real(pt.T), Value::real(eq.MS),
+                  Value::real(eq.CPR), Value::real(eq.CPZ), Value::real(eq.ZK)};
+    } else {
+        values = {Value::real(P),         Value::real(eq.IS),     Value::real(pt.T),
+                  Value::real(eq.MS),     Value::real(eq.CPR),    Value::real(eq.CPZ),
+                  Value::real(rep.RR),    Value::real(rep.BTMIN), Value::real(rep.PYD),
+                  Value::real(rep.PYDP),  Value::real(as_single(eq.BT / rep.BTMIN)),
+                  Value::real(eq.ZK)};
+    }
+    if (!all_finite(values)) {
+        S.st.point_nonfinite = true;
+        return;
+    }
     if (rep.CC >= kPageLines) APAGE(S);
     if (rep.CC == 0) {
         out.write(rule_and_title());
         out.write(column_titles());
         out.write(system_title());
-        out.write(ratio_line(), {Value::real(task.ALFA(pt.IA)),
-                                 Value::real(as_single(task.ALFA(pt.IA) * task.KAPPA))});
         rep.CC = kHeaderLines;
+        write_noting_overflow(S, ratio_line(),
+                              {Value::real(task.ALFA(pt.IA)),
+                               Value::real(as_single(task.ALFA(pt.IA) * task.KAPPA))},
+                              kRatioNames, pt.IA, 0, 0);
     }
     rep.CC += 1;
-    const double P = as_single(pt.PP * kMPaPerAtm);
-    if (chamber) {
-        out.write(chamber_line(),
-                  {Value::real(P), Value::real(eq.IS), Value::real(pt.T), Value::real(eq.MS),
-                   Value::real(eq.CPR), Value::real(eq.CPZ), Value::real(eq.ZK)});
-        return;
-    }
-    out.write(section_line(),
-              {Value::real(P), Value::real(eq.IS), Value::real(pt.T), Value::real(eq.MS),
-               Value::real(eq.CPR), Value::real(eq.CPZ), Value::real(rep.RR),
-               Value::real(rep.BTMIN), Value::real(rep.PYD), Value::real(rep.PYDP),
-               Value::real(as_single(eq.BT / rep.BTMIN)), Value::real(eq.ZK)});
+    write_noting_overflow(S, chamber ? chamber_line() : section_line(), values,
+                          chamber ? kChamberNames : kSectionNames, pt.IA, pt.IPK, pt.IPA);
 }
 
 //! Rows 1 to 31 of the page column of this point.
@@ -309,6 +340,27 @@ void store_composition(State& S)
 
 }  // namespace
 
+void write_noting_overflow(State& S, const Layout& layout, const std::vector<Value>& values,
+                           const std::vector<const char*>& names, int ia, int ipk, int ipa)
+{
+    std::vector<std::size_t> overflowed;
+    write_layout(layout, values, &overflowed);
+    S.io.out->write(layout, values);
+    for (const std::size_t k : overflowed) {
+        const double x = values[k].kind == Value::Kind::Int ? static_cast<double>(values[k].i)
+                                                            : values[k].r;
+        write_noting_overflow_note(S, k < names.size() ? names[k] : "?", x, ia, ipk, ipa);
+    }
+}
+
+void write_noting_overflow_note(State& S, const char* name, double x, int ia, int ipk, int ipa)
+{
+    S.io.out->write(overflow_note(), {Value::name(name), Value::real(x), Value::integer(ia),
+                                      Value::integer(ipk), Value::integer(ipa)});
+    S.st.field_overflows += 1;
+    if (S.task.BP == 1 && S.rep.CC != 0) S.rep.CC += 1;
+}
+
 // OUT: reports a finished point. For a nozzle point it first forms the flow velocity (specific
 // impulse), the vacuum impulse, the flow complex, the area ratio and the mean isentropic
 // exponent, and runs the convergence tests of the throat and area-ratio searches; an iterate
@@ -330,7 +382,19 @@ void OUT(State& S)
         return;
     }
     store_properties(S, chamber);
+    // A point with a value that is not finite keeps no column: the driver names it instead.
+    bool finite = true;
+    for (int i = 1; i <= kPropertyRows; ++i) finite = finite && std::isfinite(rep.ST(i, rep.CT));
+    for (int i = 1; i <= S.sp.N; ++i) finite = finite && std::isfinite(S.eq.PR(i));
+    if (!finite) {
+        for (int i = 1; i <= kPropertyRows; ++i) rep.ST(i, rep.CT) = 0;
+        S.st.point_nonfinite = true;
+        return;
+    }
     store_composition(S);
+    rep.column_point(1, rep.CT) = S.pt.IA;
+    rep.column_point(2, rep.CT) = S.pt.IPK;
+    rep.column_point(3, rep.CT) = S.pt.IPA;
     rep.CT += 1;
     if (rep.CT == 7) APAGE(S);
 }
