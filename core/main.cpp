@@ -5,6 +5,7 @@
 // converge are named in the report and counted on the closing line); 2 an input error (a
 // file missing or unreadable, a fault of the task); 3 a fault of the library's contents;
 // 4 the console or tevalin.rez could not be written; 5 an internal error of the program.
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -32,6 +33,17 @@ int fail(tev::Sink* sink, tev::ResultFile& rez, const std::string& message, int 
     return status;
 }
 
+//! False when the standard output is known to be closed (where the system lists the open
+//! files of a process); true otherwise.
+bool console_open()
+{
+    std::error_code ec;
+    if (!std::filesystem::exists("/proc/self/fd", ec)) return true;
+    // The entry is a link to the console's file, pipe or socket: its own presence is asked.
+    return std::filesystem::symlink_status("/proc/self/fd/1", ec).type() !=
+           std::filesystem::file_type::not_found;
+}
+
 }  // namespace
 
 int main()
@@ -45,6 +57,10 @@ int main()
     std::unique_ptr<Sink> sink;
     std::ifstream tab, kom, val, r3, r4, fq, bq, qj, task;
     try {
+        // A closed standard output would hand its number to the next file opened, and the
+        // console report would land in that file.
+        if (!console_open())
+            throw OutputError("console", "the standard output is closed");
         // The ten files in their fixed order; the result file is created last.
         open_input(tab, "lib/tab.id", 15);
         open_input(kom, "lib/kom.id", 16);

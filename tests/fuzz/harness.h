@@ -282,8 +282,11 @@ inline std::vector<Fault> check(const Outcome& o, const std::vector<Change>& cha
         if (o.status == 4 && !output_changed)
             f.push_back({"status", "output error although the output was writable: " +
                                        first_line(o.errors)});
+        // A run whose console fails still completes its result file; any other failing run
+        // keeps the previous one.
         bool rez_replaced = false;
-        for (const auto& c : changes) rez_replaced = rez_replaced || c.name == "tevalin.rez";
+        for (const auto& c : changes)
+            rez_replaced = rez_replaced || c.name == "tevalin.rez" || c.op == "console";
         if (!rez_replaced && o.rez != kPreviousReport)
             f.push_back({"lost", "a failing run changed the previous tevalin.rez"});
     }
