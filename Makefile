@@ -1,12 +1,13 @@
 # make run   builds the program and runs it on the shipped example task
 # make test  builds and runs every test (plain build, then under ASan+UBSan)
 # make lib   regenerates lib/ from ../shared/data
+# make fuzz  runs the fuzzer of the task and library files longer, with a fresh seed
 
 JOBS ?= $(shell nproc)
 SHARED ?= ../shared
 EXAMPLE ?= examples/lox_lh2.dat
 
-.PHONY: all build build-san run test test-plain test-san lib clean bless
+.PHONY: all build build-san run test test-plain test-san lib clean bless fuzz
 
 all: build
 
@@ -48,3 +49,16 @@ bless: build
 	  n=$$(basename $$t .dat); rm -rf build/bless && mkdir -p build/bless && cp -r lib build/bless/lib && \
 	  cp $$t build/bless/topliw.dat && (cd build/bless && ../tevalin > /dev/null) && \
 	  cp build/bless/tevalin.rez tests/blessed/$$n.rez && echo "blessed $$n"; done
+
+# The mutation fuzzer for longer than `make test` runs it: FUZZ_RUNS runs with seed FUZZ_SEED
+# (the time by default) on the release build, a tenth of them on the sanitizer build. Each fault
+# is listed with its class and case number (rerun: tevfuzz ... --seed S --case K) and its
+# reproducer saved under build/fuzz-found/CLASS/SEED-CASE (a new case for tests/regressions).
+FUZZ_RUNS ?= 3000
+FUZZ_SEED ?= $(shell date +%s)
+fuzz: build build-san
+	./build/tests/tevfuzz --program build/tevalin --source . --seed $(FUZZ_SEED) \
+	  --runs $(FUZZ_RUNS) --jobs $(JOBS) --limit 20 --work build/fuzz-work --save build/fuzz-found
+	./build/tests/tevfuzz --program build-san/tevalin --source . --seed $(FUZZ_SEED) \
+	  --runs $$(( $(FUZZ_RUNS) / 10 )) --jobs $(JOBS) --limit 120 --work build-san/fuzz-work \
+	  --save build/fuzz-found

@@ -380,6 +380,24 @@ TEST_F(TemperatureIteration, SolverGivingUpOnOneCallMarksItsPointOnce)
     EXPECT_NE(sink.recorded[0].find("(EQUILIBRIUM)"), std::string::npos);
     EXPECT_NE(sink.recorded[0].find("MPa (RATIO  0, CHAMBER PRESSURE  0, SECTION  0)"),
               std::string::npos);
+    // The point is finished on the solution given up on, without further temperature steps
+    // (each of which could spend the solver's whole bound again); the next point iterates.
+    EXPECT_EQ(count(of("EQUILI"), [](auto& c) { return c.T == 3000; }), 2);
+    EXPECT_EQ(of("OUT").size(), 2u);
+}
+
+TEST_F(TemperatureIteration, PointWithValuesNotFiniteIsNamedAndMarkedVoid)
+{
+    point(true, 3000, 0);
+    linear(2900);
+    const Routines r{fake_direct, fake_otbor, fake_initia, fake_func, fake_equili, fake_tepl,
+                     fake_sigma,
+                     [](State& s) { note(s, "OUT"); s.st.point_nonfinite = true; },
+                     [](State& s) { note(s, "APAGE"); }};
+    EXPECT_EQ(run_cycle(S, r), 1);
+    EXPECT_TRUE(S.st.point_void);  // DIRECT builds no throat or search step on it
+    ASSERT_EQ(sink.recorded.size(), 1u);
+    EXPECT_NE(sink.recorded[0].find("NOT CONVERGED ( NON-FINITE)"), std::string::npos);
 }
 
 using PointSequence = Cycle;
