@@ -122,6 +122,10 @@ inline void prepare(const fs::path& dir, const fs::path& lib, const std::string&
     spit(dir / "tevalin.rez", kPreviousReport);
     for (const auto& c : changes) {
         const fs::path p = dir / c.name;
+        // An edit of a file that an earlier change removed or made a directory has nothing
+        // to edit.
+        const bool edit = c.op == "cut" || c.op == "byte" || c.op == "replace";
+        if (edit && !fs::is_regular_file(p)) continue;
         if (c.op == "dir") {
             fs::remove(p);
             fs::create_directory(p);
