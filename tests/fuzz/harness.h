@@ -214,7 +214,7 @@ inline Outcome run(const fs::path& program, const fs::path& dir, const std::vect
     return o;
 }
 
-//! A fault found in one run: its class (the robustness issue's table) and what was seen.
+//! A fault found in one run: its class and what was seen.
 struct Fault {
     std::string kind;  //!< abort, ub, hang, nonfinite, overflow, task-as-library, status, lost
     std::string detail;
