@@ -482,7 +482,7 @@ void DIRECT(State& S)
 
 // check_task: rejects, before any calculation, a task whose operating points cannot be
 // computed or mean nothing: no propellant, more elements than the equilibrium basis holds,
-// ratios that are not positive or do not fit the report, pressures outside 1e-8 .. 1e4 MPa,
+// negative ratios or ratios that do not fit the report, pressures outside 1e-8 .. 1e4 MPa,
 // sections at or above the chamber pressure, temperatures outside 100 .. 20000 K, area ratios
 // not above 1, a grid without temperatures. Reads S.task; throws InputError naming the task
 // file and the value.
@@ -513,9 +513,10 @@ void check_task(State& S)
     const double ratio_limit = task.BP == 1 ? kLineRatioLimit : kTableRatioLimit;
     for (int i = 1; i <= task.NA; ++i) {
         const double a = task.ALFA(i);
-        if (!(a > 0))
+        // A ratio of 0 is the fuel alone.
+        if (!(a >= 0))
             fail("oxidizer-excess ratio " + std::to_string(i) + " is " + value(a) +
-                 ": every ratio must be positive");
+                 ": a ratio cannot be negative");
         if (!(a < ratio_limit))
             fail("oxidizer-excess ratio " + std::to_string(i) + " (" + value(a) +
                  ") does not fit the report: ratios must stay below " + value(ratio_limit));
