@@ -113,6 +113,7 @@ struct Overflow {
     int row = 0;
     int column = 0;
     std::string label;
+    double value = 0;
 };
 
 void property_row_line(State& S, int row, const std::string& label, int columns,
@@ -124,7 +125,7 @@ void property_row_line(State& S, int row, const std::string& label, int columns,
     write_layout(property_row(), values, &overflowed);
     S.io.out->write(property_row(), values);
     for (const std::size_t k : overflowed)
-        if (k >= 2) overflows.push_back({row, static_cast<int>(k) - 1, label});
+        if (k >= 2) overflows.push_back({row, static_cast<int>(k) - 1, label, values[k].r});
 }
 
 //! After the page, the fields that overflowed, each with its value and point.
@@ -135,7 +136,7 @@ void note_overflows(State& S, const std::vector<Overflow>& overflows)
         label.erase(label.find_last_not_of(' ') + 1);
         if (label.empty()) label = std::to_string(o.row);
         const char* name = label.c_str();
-        write_noting_overflow_note(S, name, S.rep.ST(o.row, o.column), S.rep.column_point(1, o.column),
+        write_noting_overflow_note(S, name, o.value, S.rep.column_point(1, o.column),
                                    S.rep.column_point(2, o.column), S.rep.column_point(3, o.column));
     }
 }

@@ -96,6 +96,22 @@ TEST_F(TablePage, AThreeColumnPageHasEveryRowWithThreeValues)
     EXPECT_EQ(S.rep.NS(3), 456);
 }
 
+// A value too large for its F12.5 field is asterisks, then named after the page with its
+// value and its point.
+TEST_F(TablePage, AnOverflowingFieldIsNamedAfterThePage)
+{
+    columns(2);
+    S.rep.ST(7, 2) = 2.5e20;
+    S.rep.column_point(1, 2) = 3;
+    S.rep.column_point(2, 2) = 1;
+    S.rep.column_point(3, 2) = 2;
+    APAGE(S);
+    EXPECT_EQ(property_lines()[6], " : 7:R7  :     7.10000:" + blanks(6) + "************:");
+    EXPECT_EQ(lines().back(),
+              " *** FIELD OVERFLOW:    R7= 0.2500000E+21 (RATIO  3, CHAMBER PRESSURE  1, SECTION  2)");
+    EXPECT_EQ(S.st.field_overflows, 1);
+}
+
 TEST_F(TablePage, PrintingClearsTheTable)
 {
     columns(6);
