@@ -374,14 +374,6 @@ void INPUT(State& S)
                                    : "oxidizer-excess ratios and a fuel are given but no oxidizer "
                                      "recipe (sections 6 and 7)");
         t.KAPPA = -fuel_valence / oxidizer_valence;
-        // A fuel that does not reduce (water, nitrogen) or an oxidizer that does not oxidize
-        // gives no positive stoichiometric ratio: the ratios would mean nothing.
-        if (eq.FF && !(t.KAPPA > 1e-9))
-            task_error(S, "the fuel's elements have a total valence of " +
-                              trimmed_real(fuel_valence / 1000) + " per gram and the oxidizer's " +
-                              trimmed_real(oxidizer_valence / 1000) +
-                              ": no positive stoichiometric ratio (the fuel must reduce, the "
-                              "oxidizer oxidize)");
     }
 }
 

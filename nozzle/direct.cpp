@@ -59,6 +59,8 @@ constexpr double kMaxTemperature = 20000.0;
 constexpr double kMaxAreaRatio = 1e6;
 constexpr double kLineRatioLimit = 9.9995;
 constexpr double kTableRatioLimit = 10000.0;
+//! Smallest stoichiometric ratio that is one: below it the fuel's valence is a rounding zero.
+constexpr double kMinKappa = 1e-9;
 //! Elements the equilibrium basis holds (the electron counts as one).
 constexpr int kMaxElements = 10;
 //! Iterates a throat or area-ratio search may take before it is given up.
@@ -507,8 +509,12 @@ void check_task(State& S)
              "basis holds at most " + std::to_string(kMaxElements));
     if (elements == 0) fail("the propellant's recipes name no element");
 
-    if (S.eq.F1 && task.NA == 0)
-        fail("section 1 gives no positive oxidizer-excess ratio");
+    // A fuel that does not reduce (water, nitrogen) or an oxidizer that does not oxidize
+    // gives no positive stoichiometric ratio: the ratios would mean nothing.
+    if (task.NA != 0 && !(task.KAPPA > kMinKappa))
+        fail("the stoichiometric ratio of these recipes is " + value(task.KAPPA) +
+             ": the fuel must reduce and the oxidizer oxidize (is the fuel water or nitrogen, or "
+             "are fuel and oxidizer the wrong way round?)");
     // The ratio must fit its field of the report: F5.3 in line mode, F12.5 in table mode.
     const double ratio_limit = task.BP == 1 ? kLineRatioLimit : kTableRatioLimit;
     for (int i = 1; i <= task.NA; ++i) {

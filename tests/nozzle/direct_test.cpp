@@ -636,6 +636,7 @@ protected:
         S.eq.FF = true;
         S.task.G(1) = 1;
         S.task.O(8) = 1;
+        S.task.KAPPA = 8;
     }
     std::string message()
     {
@@ -704,6 +705,7 @@ TEST_F(TaskCheck, RejectsMeaninglessValues)
     rejects([&] { S.eq.FF = false; }, "no fuel recipe");
     rejects([&] { for (int e = 1; e <= 11; ++e) S.task.G(e) = 1; }, "has 11 elements");
     rejects([&] { S.task.ALFA(1) = -1; }, "ratio 1 is -1.00000");
+    rejects([&] { S.task.KAPPA = 0; }, "the fuel must reduce and the oxidizer oxidize");
     rejects([&] { S.task.BP = 1; S.task.ALFA(1) = 10; }, "does not fit the report");
     rejects([&] { S.task.PK(1) = 1e-300; }, "chamber pressure 1 (0.100000-299 MPa) lies outside");
     rejects([&] { S.task.PK(2) = 2e4; }, "lies outside 0.100000E-07 .. 10000.0 MPa");
