@@ -1,6 +1,7 @@
 // Transport properties of the combustion products: viscosity, thermal conductivity, Prandtl
 // number (TEPL) and the electrical conductivity of the ionised products (SIGMA).
 #include "thermo/thermo.h"
+#include "thermo/viscosity.h"
 
 #include <cmath>
 
@@ -9,42 +10,6 @@ namespace tev {
 namespace {
 
 // ---- TEPL ----------------------------------------------------------------------------------
-
-//! Number of coefficients of the collision-integral fit in ln T*.
-constexpr int kOmegaTerms = 6;
-
-//! Collision integral Omega(2,2)* as a quintic in x = ln T*, for T* < 5.5 (floats widened).
-constexpr double kOmegaLow[kOmegaTerms] = {
-    1.5883268117904663,     // c1
-    -0.79496628046035767,   // c2
-    0.28869709372520447,    // c3
-    0.026799449697136879,   // c4
-    -0.052694093436002731,  // c5
-    0.010213004425168037,   // c6
-};
-static_assert(kOmegaLow[0] == double(1.5883268f) && kOmegaLow[1] == double(-0.7949663f) &&
-              kOmegaLow[2] == double(0.2886971f) && kOmegaLow[3] == double(0.02679945f) &&
-              kOmegaLow[4] == double(-0.052694093f) && kOmegaLow[5] == double(0.010213004f));
-
-//! The same fit for T* >= 5.5 (floats widened; the quintic term is absent).
-constexpr double kOmegaHigh[kOmegaTerms] = {
-    1.2764110565185547,       // c1
-    -0.29454454779624939,     // c2
-    0.058431502431631088,     // c3
-    -0.0078407386317849159,   // c4
-    0.00043350495980121195,   // c5
-    0.0,                      // c6
-};
-static_assert(kOmegaHigh[0] == double(1.276411f) && kOmegaHigh[1] == double(-0.29454455f) &&
-              kOmegaHigh[2] == double(0.058431502f) && kOmegaHigh[3] == double(-0.007840739f) &&
-              kOmegaHigh[4] == double(0.00043350496f));
-
-//! Reduced temperature T* = T/(eps/k) at which the second row of the fit takes over [-].
-constexpr double kOmegaSwitch = 5.5;
-
-//! Chapman-Enskog viscosity factor: eta [poise] = k sqrt(M T)/(sigma^2 Omega), M in g/mol,
-//! sigma in Angstrom.
-constexpr double kChapmanEnskog = 2.6693000726063683e-05;
 
 //! Smallest mole fraction for which a gas enters the sums as a main term (1e-12 as a float).
 constexpr double kMinFraction = 9.999999960041972e-13;
@@ -110,13 +75,6 @@ constexpr double kConductivity = 11490.0;
 constexpr int kGridNodes = 36;
 constexpr int kTableColumns = 33;
 
-//! The collision-integral fit Omega(2,2)* at x = ln T*, row chosen by T* against 5.5.
-double collision_integral(double x)
-{
-    const double* c = x < std::log(kOmegaSwitch) ? kOmegaLow : kOmegaHigh;
-    return ((((c[5] * x + c[4]) * x + c[3]) * x + c[2]) * x + c[1]) * x + c[0];
-}
-
 //! Number of cross-section list positions that take part in the sums: those mapped by the
 //! selection (below D) that also have a table column.
 int listed_positions(const SpeciesRec& sp)
@@ -161,8 +119,7 @@ void TEPL(State& S)
             tr.NT(i) = 0;
             continue;
         }
-        const double omega = collision_integral(std::log(T / sp.EK(i)));
-        tr.NT(i) = std::sqrt(eq.MK(i) * T) / (sp.SG(i) * sp.SG(i) * omega) * kChapmanEnskog;
+        tr.NT(i) = pure_gas_viscosity(eq.MK(i), T, sp.SG(i), sp.EK(i));
     }
 
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
