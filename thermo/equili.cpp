@@ -65,8 +65,6 @@ static_assert(kElectronExcess == double(5e-8f));
 
 // Constants used exactly as written.
 
-//! Share of MMC below which a basis species ends the passes [-].
-constexpr double kBasisEndShare = 0.01;
 //! Equilibrium constant of a switched-off negative ion [ln].
 constexpr double kIonOff = -1e10;
 //! Step bound of a species that only grows [mol/kg].
@@ -151,7 +149,7 @@ private:
     enum class Next { kPass, kComplete, kNoGas, kReturn };
 
     Next pass();
-    bool visit(int I);  // false: the passes end at once (exhausted basis species)
+    void visit(int I);
     void reaction_coefficients(int I, int A1, long A2);
     void exchange_basis(int I, int I2, double PI, double LPI);
     Next complete(bool no_gas);
@@ -248,8 +246,7 @@ Solver::Next Solver::pass()
     }
     ++passes;
 
-    for (int I = 1; I <= sp.N; ++I)
-        if (!visit(I)) return Next::kComplete;
+    for (int I = 1; I <= sp.N; ++I) visit(I);
 
     if (!eq.FF) return Next::kPass;
     if (eq.FB) {
@@ -313,15 +310,20 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
 
 // Visit of one species: affinity of its formation reaction and, if out of tolerance, a step
 // along that reaction, which leaves every element total unchanged.
-bool Solver::visit(int I)
+void Solver::visit(int I)
 {
     const int M = sp.M;
     const long A2 = static_cast<long>(sp.XF2(I));
-    if (A2 < 0) return eq.P(I) >= kBasisEndShare * eq.MMC;  // basis species
+    // A basis species moves only with the reactions of the others. One whose amount is nearly
+    // exhausted (below a hundredth of MMC) is passed over like any other: ending the passes
+    // there, as if converged, left every later species unvisited for good when the amount is
+    // a rounding residue that no reaction raises (water alone, whose excess of oxygen sits in
+    // O2 at 1e-13 mol/kg, never formed ice at 1810 Pa and 262.9 K).
+    if (A2 < 0) return;
 
     const int A1 = sp.XF1(I);
     double PI = eq.P(I);
-    if (A1 > 0 && PI / AEQ < kMinorFraction && eq.FB) return true;
+    if (A1 > 0 && PI / AEQ < kMinorFraction && eq.FB) return;
 
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
     const double LPI0 = A1 < 0 ? 0.0 : (PI < 0 ? PI : std::log(PI));
@@ -338,7 +340,7 @@ bool Solver::visit(int I)
         const double e = eq.A6(I1);
         if (e == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
-        if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) return true;
+        if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) return;
         if (A1 < 0 || PI * 100 >= eq.P(J)) MM = 0;
         KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
         if (sp.XF1(J) >= 0) Q = Q + e * (eq.LP(I1) + eq.AA);
@@ -347,7 +349,6 @@ bool Solver::visit(int I)
 
     auto store = [&] {
         eq.P(I) = PI;
-        return true;
     };
     if (I != task.HAC(1) && A1 < 0 && PI < kCondensedAbsent && C < 0) return store();
     const double tol = MM == 0 ? eq.E1 : eq.E2;
@@ -526,7 +527,9 @@ Solver::Next Solver::finish_heat_capacity()
 {
     if (pt.FKP) pt.PPA = eq.CV;
     if (eq.F1) {
+        // No gas phase: the gas heat capacity is its frozen sum too, not the last gas point's.
         eq.CPR = eq.CPZ;
+        eq.CPRG = eq.CPZG;
     } else {
         eq.CPR = (eq.IS1 - eq.IS) * kDerivStepInv + eq.CPZ;
         eq.CPRG = (eq.IS1G - eq.ISG) * kDerivStepInv + eq.CPZG;

@@ -142,4 +142,25 @@ TEST(WholeRuns, ASpeciesListEntryNotSelectedAtARatioTakesNoPartThere)
     EXPECT_GT(with_o[0].at(4), 290.0);  // hydrogen from 298 K, not a few kelvin
 }
 
+TEST(WholeRuns, WaterAloneIsIceBelowItsVapourPressureAndVapourAbove)
+{
+    int rc = 0;
+    const auto pts = tevtest::read_table_points(tevtest::run_program(
+        TEV_SOURCE_DIR, TEV_BINARY_DIR, (kSource / "tests/data/system/water_grid.dat").string(),
+        "water_grid", &rc));
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(pts.size(), 4u);  // (227 K: 100, 1810 Pa), (262.9 K: 100, 1810 Pa)
+    for (int k : {0, 1, 3}) {
+        auto p = pts[k];
+        EXPECT_EQ(p[13], 1.0) << "point " << k;  // all condensed
+        EXPECT_EQ(p[7], 0.0) << "point " << k;   // no gas: molar mass, gas cp, sound speed 0
+        EXPECT_EQ(p[9], 0.0) << "point " << k;
+        EXPECT_EQ(p[14], 0.0) << "point " << k;
+        EXPECT_NEAR(p[8], 1.9, 0.2) << "point " << k;  // ice: 1.76 and 2.04 kJ/(kg K)
+    }
+    auto vapour = pts[2];
+    EXPECT_EQ(vapour[13], 0.0);
+    EXPECT_NEAR(vapour[7], 18.015, 0.001);
+}
+
 }  // namespace

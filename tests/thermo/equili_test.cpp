@@ -463,17 +463,22 @@ TEST_F(EquiliWater, ConstantVolumeSolutionIsTheEquilibriumAtTheResultingPressure
             << "species " << I;
 }
 
-TEST_F(EquiliWater, ExhaustedBasisSpeciesEndsThePassesAtOnce)
+TEST_F(EquiliWater, ExhaustedBasisSpeciesDoesNotStopTheOthers)
 {
-    // all hydrogen as H2, the basis species H (first visited) far below the significant amount
+    // all hydrogen as H2, the basis species H (first visited) far below the significant amount:
+    // the species after it still relax, to the same equilibrium as from the usual start
     S->eq.P(3) += 0.5 * (S->eq.P(1) - 1e-30);
     S->eq.P(1) = 1e-30;
     S->eq.LP(1) = std::log(1e-30);
-    std::vector<double> before(7);
-    for (int I = 1; I <= 6; ++I) before[static_cast<std::size_t>(I)] = S->eq.P(I);
     tev::EQUILI(*S);
-    for (int I = 1; I <= 6; ++I) EXPECT_EQ(S->eq.P(I), before[static_cast<std::size_t>(I)]);
-    EXPECT_FALSE(S->st.equili_unconverged);  // completed as if converged
+    ASSERT_FALSE(S->st.equili_unconverged);
+    const auto x = potentials_solution(*S, 1.0);
+    for (int I = 1; I <= 6; ++I) {
+        const double ref = x[static_cast<std::size_t>(I)];
+        if (ref > 1e-8) {
+            EXPECT_NEAR(std::log(fraction(I)), std::log(ref), 2e-3) << "species " << I;
+        }
+    }
 }
 
 // Carbon with its solid: below the gas threshold there is no gas phase.
