@@ -36,7 +36,7 @@ test-san: build-san
 test: test-plain test-san
 
 lib: build
-	./build/mklib $(SHARED)/data/nasa/thermo.inp $(SHARED)/data/transport/lj_params.tsv lib
+	./build/mklib $(SHARED)/data/nasa/thermo.inp $(SHARED)/data/nasa/trans.inp $(SHARED)/data/transport/lj_params.tsv lib
 	./build/mkxsec $(SHARED)/data/xsec/momentum_xsec.tsv lib
 	./build/mkreact $(SHARED)/data/nasa/thermo.inp lib/reactants.tsv
 

@@ -33,7 +33,8 @@ TEST(LibraryGenerator, RegeneratesTheShippedLibraryByteForByte)
     const fs::path out = fs::temp_directory_path() / ("mklib_regen_" + std::to_string(::getpid()));
     fs::create_directories(out);
     const std::string cmd = tool + " " + kShared + "/nasa/thermo.inp " + kShared +
-                            "/transport/lj_params.tsv " + out.string() + " > /dev/null";
+                            "/nasa/trans.inp " + kShared + "/transport/lj_params.tsv " +
+                            out.string() + " > /dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     for (const char* f : {"r3.id", "r4.id", "kom.id", "val.id", "tab.id", "library_index.tsv",
                           "fit_report.txt"})

@@ -142,9 +142,24 @@ double pack_collision(double sigma, double eps)
     return std::round(sigma * 1000) * 100000.0 + std::round(eps * 10);
 }
 
-void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table)
+std::string thermo_name_of_trans(const std::string& trans_name)
+{
+    static const std::map<std::string, std::string> renamed = {{"CCLF3", "CF3CL"},
+                                                               {"CCL2F2", "CF2CL2"},
+                                                               {"CCL3F", "CFCL3"},
+                                                               {"CHCLF2", "CHF2CL"},
+                                                               {"CHCL2F", "CHFCL2"}};
+    const auto it = renamed.find(trans_name);
+    return it == renamed.end() ? trans_name : it->second;
+}
+
+void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table,
+                       const std::map<std::string, ViscosityFit>& viscosity,
+                       const std::array<double, 99>& mu)
 {
     const int electron_lib = electron_number(gases);
+    // The analogues are the measured species of the table, whatever is fitted later, so that
+    // the estimates stay those of the measured values.
     std::vector<Analogue> known;
     for (auto& g : gases) {
         auto it = table.find(g.sp->name);
@@ -152,8 +167,22 @@ void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>&
             !placeholder_lj(g.sp->name))
             known.push_back({g.sp->name, g.f, g.sp->mw, it->second});
     }
+    std::map<std::string, const ViscosityFit*> fits;
+    for (const auto& [name, fit] : viscosity) fits[thermo_name_of_trans(name)] = &fit;
+
+    for (auto& g : gases) {
+        if (g.lib == electron_lib || g.f.charge() != 0) continue;
+        const auto it = fits.find(g.sp->name);
+        if (it == fits.end()) continue;
+        g.visc = fit_collision(*it->second, program_molar_mass(g.f, mu));
+        if (g.visc.sigma > 0) g.collision_note = "NASA viscosity (" + it->second->source + ")";
+    }
     for (auto& g : gases) {
         if (g.lib == electron_lib) continue;
+        if (g.visc.sigma > 0) {
+            g.collision = pack_collision(g.visc.sigma, g.visc.eps);
+            continue;
+        }
         std::string note;
         auto it = table.find(g.sp->name);
         LJ v;
@@ -162,7 +191,10 @@ void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>&
         } else if (g.f.charge() != 0 && g.parent) {
             const Gas& p = gases[g.parent - 1];
             auto ip = table.find(p.sp->name);
-            if (ip != table.end()) {
+            if (p.visc.sigma > 0) {
+                v = {p.visc.sigma, p.visc.eps};
+                note = "parent " + p.sp->name + " (NASA viscosity)";
+            } else if (ip != table.end()) {
                 v = ip->second;
                 note = "parent " + p.sp->name + " (measured)";
             }

@@ -2,6 +2,7 @@
 // data by analogy with a measured one, and the packed value the library stores.
 #pragma once
 
+#include <array>
 #include <istream>
 #include <map>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "tools/mklib/formula.h"
 #include "tools/mklib/library.h"
+#include "tools/mklib/viscosity_fit.h"
 
 namespace mklib {
 
@@ -41,9 +43,17 @@ LJ estimate_collision(const Formula& f, double mw, const std::vector<Analogue>& 
 //! Packs sigma [A] and eps/k [K] as the library stores them.
 double pack_collision(double sigma, double eps);
 
-//! Gives every gas but the electron its packed collision value: its own table entry, else an
-//! ion its parent's, else an estimate from the measured neutral species of the library; notes
-//! how each value not in the table was found.
-void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table);
+//! The NASA gas a pure-gas fit of trans.inp belongs to: trans.inp writes some halocarbons in
+//! another atom order than thermo.inp (CCLF3 for CF3CL); every other name is the same.
+std::string thermo_name_of_trans(const std::string& trans_name);
+
+//! Gives every gas but the electron its packed collision value: for a neutral gas that NASA's
+//! viscosity fits cover, sigma and eps/k fitted to them through the program's viscosity (with
+//! the molar mass the program forms from `mu`); else its Lennard-Jones table entry; else an
+//! ion its parent's values; else an estimate by analogy with the measured neutral species of
+//! the library. Notes where each value not from the table comes from.
+void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table,
+                       const std::map<std::string, ViscosityFit>& viscosity,
+                       const std::array<double, 99>& mu);
 
 }  // namespace mklib

@@ -62,11 +62,7 @@ std::string names_table(const std::vector<Gas>& gases, const std::vector<Condens
 //! val.id: the element masses (the NASA atoms' molecular weights where present) and valences.
 std::string element_table(const std::map<int, const NasaSpecies*>& atom_gas)
 {
-    std::array<double, 99> mu{};
-    for (int z = 1; z <= 97; ++z) mu[z] = standard_atomic_weights()[z];
-    for (auto& [z, s] : atom_gas)
-        if (z <= 97) mu[z] = s->mw;
-    mu[kElectron] = atom_gas.count(kElectron) ? atom_gas.at(kElectron)->mw : 0.000548579903;
+    const std::array<double, 99> mu = element_masses(atom_gas);
     std::ostringstream v;
     v << "! Element table: atomic masses MU [g/mol] of elements 1-97 and of the electron "
          "(98); valences V: reducing elements positive, oxidizing elements negative "
@@ -124,6 +120,26 @@ std::vector<std::pair<std::string, std::string>> library_files(const GasChoice& 
             {"val.id", element_table(choice.atom_gas)},
             {"tab.id", row_labels()},
             {"library_index.tsv", library_index(choice.gases, conds)}};
+}
+
+std::array<double, 99> element_masses(const std::map<int, const NasaSpecies*>& atom_gas)
+{
+    std::array<double, 99> mu{};
+    for (int z = 1; z <= 97; ++z) mu[z] = standard_atomic_weights()[z];
+    for (auto& [z, s] : atom_gas)
+        if (z <= 97) mu[z] = s->mw;
+    mu[kElectron] = atom_gas.count(kElectron) ? atom_gas.at(kElectron)->mw : 0.000548579903;
+    return mu;
+}
+
+double program_molar_mass(const Formula& f, const std::array<double, 99>& mu)
+{
+    double sum = 0;
+    for (const auto& [z, digit] : f.slots) {
+        const double c = (z == kElectron && digit == 2) ? -1.0 : digit;
+        sum = sum + mu[z] * c;
+    }
+    return sum;
 }
 
 }  // namespace mklib

@@ -22,6 +22,8 @@ struct GasFitSettings {
     double log_step = 0.01;        //!< grid step in ln T
     double wh = 1.0, ws = 1.0;     //!< weights of the H/RT and S/R rows
     double wc = 0.1;               //!< weight of the Cp/R rows
+    double t_full = 300;           //!< rows below this temperature take the weight w_below [K]
+    double w_below = 1.0;          //!< weight of the rows below t_full
     double ttop = 20000;           //!< top of the chamber bracket [K]
     double cp_floor = 0.5 * kRcal; //!< smallest heat capacity accepted up to ttop [cal/(mol K)]
     double cp_pin = 1.0 * kRcal;   //!< value a pinned heat capacity is drawn to [cal/(mol K)]
@@ -50,6 +52,10 @@ struct GasFit {
     int pins = 0;           //!< heat-capacity pins that were needed
     double min_cp = 0;      //!< lowest heat capacity 200..20000 K [cal/(mol K)]
 };
+
+//! Accuracy targets of the gas records over 300-5000 K: |dG/RT| and |dH| [kJ/mol].
+inline constexpr double kTargetDg = 0.002;
+inline constexpr double kTargetDh = 0.5;
 
 //! Fits a gas so that its heat capacity stays positive up to the top of the chamber bracket.
 //! Beyond the data a degree-6 heat capacity runs off quickly; where it falls below the floor

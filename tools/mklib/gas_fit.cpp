@@ -38,12 +38,13 @@ std::array<double, 9> fit_gas_once(const Function& f,
         std::array<long double, 9> rh, rs, rc;
         rows_at(T, rh, rs, rc);
         const long double RT = kRcal * static_cast<long double>(T);
-        for (int j = 0; j < 9; ++j) A.push_back(st.wh * rh[j]);
-        b.push_back(st.wh * p.h / RT);
-        for (int j = 0; j < 9; ++j) A.push_back(st.ws * rs[j]);
-        b.push_back(st.ws * p.s / kRcal);
-        for (int j = 0; j < 9; ++j) A.push_back(st.wc * rc[j]);
-        b.push_back(st.wc * p.cp / kRcal);
+        const double w = T < st.t_full ? st.w_below : 1.0;
+        for (int j = 0; j < 9; ++j) A.push_back(w * st.wh * rh[j]);
+        b.push_back(w * st.wh * p.h / RT);
+        for (int j = 0; j < 9; ++j) A.push_back(w * st.ws * rs[j]);
+        b.push_back(w * st.ws * p.s / kRcal);
+        for (int j = 0; j < 9; ++j) A.push_back(w * st.wc * rc[j]);
+        b.push_back(w * st.wc * p.cp / kRcal);
         rows += 3;
     }
     for (const CpPin& pin : pins) {

@@ -15,6 +15,7 @@
 #include "tools/mklib/formula.h"
 #include "tools/mklib/nasa_data.h"
 #include "tools/mklib/records.h"
+#include "tools/mklib/viscosity_fit.h"
 
 namespace mklib {
 
@@ -27,8 +28,12 @@ struct Gas {
     std::array<double, 9> a{};        //!< the stored record a1..a9
     double collision = 0;             //!< packed collision value
     std::string name8;                //!< name in the names table
-    std::string collision_note;       //!< "" measured, otherwise how it was estimated
+    std::string collision_note;       //!< "" measured, otherwise where the values come from
+    CollisionFit visc;                //!< fit to NASA's viscosity (sigma 0 when not fitted)
     int pins = 0;                     //!< heat-capacity pins its fit needed
+    double fit_from = 0;              //!< lower end of the fitted range [K] (polynomial records)
+    double w_below = 1, wc = 0;       //!< weight of its rows below 300 K and of its Cp rows
+    Deviation below;                  //!< deviation from NASA over 200-300 K; -1 without data
     double min_cp = 0;                //!< lowest heat capacity 200..20000 K [cal/(mol K)]
 };
 
@@ -119,7 +124,16 @@ struct FitReport {
 };
 FitReport fit_report(const GasChoice& choice, const std::vector<Condensed>& conds);
 
-//! Builds the whole library from thermo.inp and the Lennard-Jones table.
-Library build_library(std::istream& thermo, std::istream& lj);
+//! Element masses MU(1..98) as val.id gives them to the program [g/mol]: the NASA atoms'
+//! molecular weights where the library has the atom, standard atomic weights otherwise.
+std::array<double, 99> element_masses(const std::map<int, const NasaSpecies*>& atom_gas);
+
+//! Molar mass of a gas as the program forms it from the element masses [g/mol]: the slots in
+//! order, a positive ion's electron counted as -1.
+double program_molar_mass(const Formula& f, const std::array<double, 99>& mu);
+
+//! Builds the whole library from thermo.inp, NASA's transport fits (trans.inp) and the
+//! Lennard-Jones table.
+Library build_library(std::istream& thermo, std::istream& trans, std::istream& lj);
 
 }  // namespace mklib

@@ -63,10 +63,11 @@ Props ion_props(const std::array<double, 9>& a, int charge, const Props& parent,
     return p;
 }
 
-Deviation deviation(const Function& prog, const Function& nasa, double tlo, double thi)
+Deviation deviation(const Function& prog, const Function& nasa, double tlo, double thi,
+                    double from, double to)
 {
     Deviation d;
-    for (double T = std::max(300.0, tlo); T <= std::min(5000.0, thi) + 1e-9; T += 10) {
+    for (double T = std::max(from, tlo); T <= std::min(to, thi) + 1e-9; T += 10) {
         const Props p = prog(T), q = nasa(T);
         d.dh = std::max(d.dh, std::fabs(p.h - q.h) * kCalJ * 1e-3);
         d.ds = std::max(d.ds, std::fabs(p.s - q.s) * kCalJ);

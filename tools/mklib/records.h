@@ -52,7 +52,9 @@ struct Deviation {
     double dg = 0;    //!< G/RT
 };
 
-//! Deviations of `prog` from `nasa` over [tlo, thi] (inside 300..5000 K), step 10 K.
-Deviation deviation(const Function& prog, const Function& nasa, double tlo, double thi);
+//! Deviations of `prog` from `nasa` over [tlo, thi] inside the window [from, to] (by default
+//! 300..5000 K, where the accuracy targets hold), step 10 K.
+Deviation deviation(const Function& prog, const Function& nasa, double tlo, double thi,
+                    double from = 300, double to = 5000);
 
 }  // namespace mklib

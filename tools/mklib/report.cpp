@@ -1,5 +1,6 @@
 // The fit report: how the library was made, its counts, the deviation of every record from
-// NASA, a summary, the gases above the fitted range and the estimated collision parameters.
+// NASA, a summary, the gases above the fitted range and the collision parameters with their
+// sources.
 #include "tools/mklib/library.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ struct Row {
     Deviation d;       //!< largest deviations from NASA
     bool major = false;       //!< a major combustion product
     bool ion_record = false;  //!< an ion record: its H, S and Cp deviate by design
+    double from = 0;          //!< a gas polynomial: lower end of its fitted range [K]
+    Deviation below;          //!< a gas polynomial: its deviations over 200-300 K
 };
 
 //! The major combustion products whose fits must meet the targets.
@@ -48,7 +51,8 @@ Function nasa_phase(const NasaSpecies* s)
 void write_method(std::ostream& rep, const std::vector<Condensed>& conds)
 {
     rep << "Reference library fit report\n\n";
-    rep << "Sources: NASA Glenn thermo.inp (products section), Lennard-Jones table.\n";
+    rep << "Sources: NASA Glenn thermo.inp (products section) and trans.inp (viscosity fits),\n"
+           "Lennard-Jones table.\n";
     rep << "Units: H in kJ/mol, S and Cp in J/(mol K); G/RT with R = 8.314510 J/(mol K).\n";
     rep << "Deviations are the largest over 300-5000 K (10 K steps) within each species' range\n";
     rep << "of the functions the program computes from the stored records against NASA's\n";
@@ -58,7 +62,14 @@ void write_method(std::ostream& rep, const std::vector<Condensed>& conds)
     rep << "over 1500-6000 K (negative ions); their columns cover 2000-5000 K.\n\n";
     rep << "Gas fit: H, S and Cp jointly by least squares (QR in long double, scaled\n";
     rep << "columns): rows H/RT and S/R (weight 1) and Cp/R (weight 0.1) on a grid even in\n";
-    rep << "ln T (step 0.01) over 300-6000 K. Up to 20000 K, the top of the chamber bracket,\n";
+    rep << "ln T (step 0.01) over 300-6000 K. Where NASA's data reach down to 200 K, fits over\n";
+    rep << "200-6000 K are tried next, with the rows below 300 K and the Cp rows weighted\n";
+    rep << "(1, 0.1), (1, 0.03), (0.3, 0.1), (0.3, 0.03), (0.1, 0.1), (0.1, 0.03) in turn; the first\n";
+    rep << "that keeps the targets over 300-5000 K (or, where the 300 K fit misses them, is no\n";
+    rep << "worse) and comes closer to NASA at 200-300 K is kept. Column 'from' gives the fitted\n";
+    rep << "range's start and 'dG/RT<300' the largest |dG/RT| over 200-300 K ('-' where NASA's\n";
+    rep << "data start above 200 K).\n";
+    rep << "Up to 20000 K, the top of the chamber bracket,\n";
     rep << "Cp is checked on a 10 K grid from 200 K; where it falls below R/2, a row drawing\n";
     rep << "Cp towards R at the lowest point is added (weight 10) and the fit repeated. Above\n";
     rep << "6000 K the fitted Cp is positive but not accurate: for most species it grows to\n";
@@ -134,7 +145,7 @@ std::vector<Row> write_gas_table(std::ostream& rep, const std::vector<Gas>& gase
     std::vector<Row> rows;
     rep << "Gases\n";
     rep << " lib name      kind      dH kJ/mol   dS J/molK  dCp J/molK    dG/RT    "
-           "minCp(200-20000K) J/molK pins\n";
+           "minCp(200-20000K) J/molK pins from dG/RT<300\n";
     for (auto& g : gases) {
         // an ion record is checked where ions matter, 2000-5000 K (below 2000 K the program
         // holds the factor Q constant; that deviation is listed separately)
@@ -151,10 +162,17 @@ std::vector<Row> write_gas_table(std::ostream& rep, const std::vector<Gas>& gase
         if (g.parent) {
             std::snprintf(buf, sizeof buf, "   dG/RT 300-2000 K %.4f", dlow);
             rep << buf;
+        } else if (g.below.dg >= 0) {
+            std::snprintf(buf, sizeof buf, " %4.0f %9.6f", g.fit_from, g.below.dg);
+            rep << buf;
+        } else {
+            std::snprintf(buf, sizeof buf, " %4.0f         -", g.fit_from);
+            rep << buf;
         }
         rep << "\n";
         const bool major = major_products().count(g.sp->name) > 0;
-        rows.push_back({g.sp->name, g.lib, d, major, g.parent != 0});
+        rows.push_back({g.sp->name, g.lib, d, major, g.parent != 0, g.parent ? 0.0 : g.fit_from,
+                        g.below});
     }
     return rows;
 }
@@ -185,7 +203,7 @@ void write_condensed_table(std::ostream& rep, const std::vector<Condensed>& cond
         rep << ":";
         for (auto& ci : c.iv) rep << " " << ci.thi;
         rep << "\n";
-        rows.push_back({c.name8, c.lib, d, false, false});
+        rows.push_back({c.name8, c.lib, d, false, false, 0.0, Deviation{}});
     }
 }
 
@@ -246,6 +264,24 @@ std::string summary(const std::vector<Row>& rows)
                           shown++ % 3 == 0 ? "\n   " : ";", r.name.c_str(), r.d.dg, r.d.dh);
             sum << buf;
         }
+    int from200 = 0, polys = 0;
+    for (auto& r : rows) {
+        if (r.from == 0) continue;
+        ++polys;
+        if (r.from < 300) ++from200;
+    }
+    sum << "\n  gas polynomials fitted from 200 K: " << from200 << " of " << polys
+        << "; the others from 300 K";
+    sum << "\n  major products with NASA data from 200 K (fitted from, largest |dG/RT| and |dS| "
+           "J/(mol K) over 200-300 K):";
+    shown = 0;
+    for (auto& r : rows)
+        if (r.major && r.from > 0 && r.below.dg >= 0) {
+            char buf[100];
+            std::snprintf(buf, sizeof buf, "%s %s %.0f K %.5f %.3f", shown++ % 3 == 0 ? "\n   " : ";",
+                          r.name.c_str(), r.from, r.below.dg, r.below.ds);
+            sum << buf;
+        }
     sum << "\n";
     return sum.str();
 }
@@ -286,32 +322,59 @@ void write_above_range(std::ostream& rep, const std::vector<Gas>& gases)
     }
 }
 
-//! The collision parameters that are not in the Lennard-Jones table, and how they were found.
+//! The collision parameters of every gas and where they come from; the residuals of those
+//! fitted to NASA's viscosity.
 void write_collisions(std::ostream& rep, const std::vector<Gas>& gases)
 {
-    rep << "\nCollision parameters not in the Lennard-Jones table\n";
-    rep << "  Method (analogy with a measured species of similar size and polarity): an ion "
-           "takes\n";
-    rep << "  its parent's measured values; any other gas takes the well depth of a measured\n";
-    rep << "  neutral species of its class (with or without a metal): a homologue (same periodic\n";
-    rep << "  groups and counts, e.g. NaCL from KCL) or, without one, the species nearest in "
-           "atom\n";
-    rep << "  count; in both cases the nearest in molar mass; and that species' diameter\n";
-    rep << "  scaled by the cube root of the ratio of summed atomic volumes (Le Bas increments,\n";
-    rep << "  molar volumes for metals). KH's table entry (argon's values) is lent to no other\n";
-    rep << "  species. The electron has no collision values.\n";
-    int n_est = 0;
-    for (auto& g : gases)
-        if (!g.collision_note.empty()) {
-            char buf[160];
-            const double n = std::floor(g.collision * 1e-05);
-            std::snprintf(buf, sizeof buf, "  %4d %-9s sigma %6.3f eps/k %8.1f  %s\n", g.lib,
-                          g.name8.c_str(), n * 0.001, (g.collision - n * 100000) * 0.1,
-                          g.collision_note.c_str());
-            rep << buf;
+    rep << "\nCollision parameters\n";
+    rep << "  Sources, in this order of preference:\n";
+    rep << "  - NASA viscosity: a neutral gas whose viscosity NASA fits (trans.inp) gets the sigma\n";
+    rep << "    and eps/k with which the program's own pure-gas viscosity (collision integral of\n";
+    rep << "    the reduced temperature, Chapman-Enskog) matches NASA's fit in least squares of the\n";
+    rep << "    relative deviation over 1000-5000 K (weight 1) and 300-1000 K (weight 0.1), on a\n";
+    rep << "    10 K grid inside NASA's range; rounded to 0.001 A and 0.1 K. Residuals of the\n";
+    rep << "    rounded values: weighted rms, largest |deviation| over 1000-5000 K and below.\n";
+    rep << "  - table: the measured Lennard-Jones values of lj_params.tsv.\n";
+    rep << "  - parent: an ion takes its parent's values.\n";
+    rep << "  - analogue: any other gas takes the well depth of a measured neutral species of its\n";
+    rep << "    class (with or without a metal): a homologue (same periodic groups and counts,\n";
+    rep << "    e.g. NaCL from KCL) or, without one, the species nearest in atom count; in both\n";
+    rep << "    cases the nearest in molar mass; and that species' diameter scaled by the cube root\n";
+    rep << "    of the ratio of summed atomic volumes (Le Bas increments, molar volumes for\n";
+    rep << "    metals). The analogues are the measured values, never the fitted ones. KH's table\n";
+    rep << "    entry (argon's values) is lent to no other species.\n";
+    rep << "  The electron has no collision values.\n";
+    rep << "  lib name       sigma A  eps/k K  source; NASA viscosity: rms, max 1000-5000 K, max "
+           "300-1000 K [%]\n";
+    int n_fit = 0, n_table = 0, n_parent = 0, n_est = 0;
+    for (auto& g : gases) {
+        if (g.collision == 0) continue;
+        char buf[240];
+        const double n = std::floor(g.collision * 1e-05);
+        std::string source = g.collision_note.empty() ? "table" : g.collision_note;
+        if (g.visc.sigma > 0) {
+            char res[80];
+            if (g.visc.tlo < 1000)
+                std::snprintf(res, sizeof res, "; %.2f, %.2f, %.2f", 100 * g.visc.rms,
+                              100 * g.visc.max_main, 100 * g.visc.max_low);
+            else  // NASA's data start at 1000 K
+                std::snprintf(res, sizeof res, "; %.2f, %.2f, -", 100 * g.visc.rms,
+                              100 * g.visc.max_main);
+            source += res;
+            ++n_fit;
+        } else if (g.collision_note.empty()) {
+            ++n_table;
+        } else if (g.collision_note.rfind("parent", 0) == 0) {
+            ++n_parent;
+        } else {
             ++n_est;
         }
-    rep << "  estimated: " << n_est << "\n";
+        std::snprintf(buf, sizeof buf, "  %4d %-9s %7.3f %8.1f  %s\n", g.lib, g.name8.c_str(),
+                      n * 0.001, (g.collision - n * 100000) * 0.1, source.c_str());
+        rep << buf;
+    }
+    rep << "  NASA viscosity: " << n_fit << ", table: " << n_table << ", parent: " << n_parent
+        << ", analogue: " << n_est << "\n";
 }
 
 }  // namespace
