@@ -1,5 +1,6 @@
-# make run   builds the program and runs it on the shipped example task
-# make test  builds and runs every test (plain build, then under ASan+UBSan)
+# make run   builds the program alone and runs it on the shipped example task
+# make test  builds everything and runs every test (plain build, then under ASan+UBSan), and
+#            builds the Release configuration
 # make lib   regenerates lib/ from ../shared/data
 # make fuzz  runs the fuzzer of the task and library files longer, with a fresh seed
 
@@ -7,23 +8,34 @@ JOBS ?= $(shell nproc)
 SHARED ?= ../shared
 EXAMPLE ?= examples/lox_lh2.dat
 
-.PHONY: all build build-san run test test-plain test-san lib clean bless fuzz
+# Our own builds stop at any compiler warning; a user's plain cmake build does not.
+CONFIGURE = cmake -S . -DTEV_WERROR=ON
+
+.PHONY: all configure build build-san build-release program run test test-plain test-san lib clean bless fuzz
 
 all: build
 
-build/CMakeCache.txt:
-	cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Each build directory is configured on every call (a second or two), so that one made by an
+# older Makefile or by hand still gets these settings.
+configure:
+	$(CONFIGURE) -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 
-build: build/CMakeCache.txt
+build: configure
 	cmake --build build -j $(JOBS)
 
-build-san/CMakeCache.txt:
-	cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=ON
+# The program only: what `make run` needs (lib/ is committed, so no generator is built).
+program: configure
+	cmake --build build -j $(JOBS) --target tevalin
 
-build-san: build-san/CMakeCache.txt
+build-san:
+	$(CONFIGURE) -B build-san -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=ON > /dev/null
 	cmake --build build-san -j $(JOBS)
 
-run: build
+build-release:
+	$(CONFIGURE) -B build-release -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build build-release -j $(JOBS)
+
+run: program
 	rm -rf run && mkdir -p run && cp -r lib run/lib && cp $(EXAMPLE) run/topliw.dat
 	cd run && ../build/tevalin
 
@@ -33,7 +45,7 @@ test-plain: build
 test-san: build-san
 	cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-test: test-plain test-san
+test: test-plain test-san build-release
 
 lib: build
 	./build/mklib $(SHARED)/data/nasa/thermo.inp $(SHARED)/data/nasa/trans.inp $(SHARED)/data/transport/lj_params.tsv lib
@@ -41,10 +53,10 @@ lib: build
 	./build/mkreact $(SHARED)/data/nasa/thermo.inp lib/reactants.tsv
 
 clean:
-	rm -rf build build-san run
+	rm -rf build build-san build-release run
 
 # Regenerates the blessed reports of the whole-run tests from the current build and library.
-bless: build
+bless: program
 	@for t in examples/*.dat tests/data/system/*.dat; do \
 	  n=$$(basename $$t .dat); rm -rf build/bless && mkdir -p build/bless && cp -r lib build/bless/lib && \
 	  cp $$t build/bless/topliw.dat && (cd build/bless && ../tevalin > /dev/null) && \

@@ -636,6 +636,9 @@ bool parse_real_field(std::string_view field, double& out)
         ++mant_digits;
     }
     if (p < s.size() && s[p] == '.') {
+        // A mantissa that opens with its point (".5", "-.5") gets the leading zero that the
+        // number reader wants.
+        if (mant_digits == 0) norm += '0';
         norm += s[p++];
         while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
             norm += s[p++];
@@ -659,8 +662,6 @@ bool parse_real_field(std::string_view field, double& out)
         }
         if (exp_digits == 0 || p != s.size()) return false;
     }
-    if (norm[0] == '.' || (norm[0] == '-' && norm.size() > 1 && norm[1] == '.'))
-        norm.insert(norm[0] == '-' ? 1 : 0, "0");
     const char* first = norm.data();
     const char* last = norm.data() + norm.size();
     double x = 0;
