@@ -15,6 +15,10 @@ void load_library(State& S, const std::string& dir);
 //! lists, converts the recipes into G, O, IG, IO and computes KAPPA.
 void INPUT(State& S);
 
+//! Rejects, before any calculation, a task whose operating points cannot be computed (no
+//! chamber pressure, a zero chamber pressure, area ratios not above 1). Throws InputError.
+void check_task(State& S);
+
 //! OTBOR: selects the species of the elements present from the gas and condensed libraries.
 void OTBOR(State& S);
 

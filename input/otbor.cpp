@@ -11,8 +11,8 @@
 
 #include "core/errors.h"
 #include "core/layout.h"
+#include "core/sink.h"
 #include "report/report.h"
-#include "report/sink.h"
 
 namespace tev {
 

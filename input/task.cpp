@@ -9,7 +9,7 @@
 #include "core/errors.h"
 #include "core/layout.h"
 #include "core/namelist.h"
-#include "report/sink.h"
+#include "core/sink.h"
 
 namespace tev {
 

@@ -9,7 +9,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
-#include "report/sink.h"
+#include "core/sink.h"
 #include "report/texts.h"
 
 namespace tev {

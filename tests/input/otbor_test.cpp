@@ -12,8 +12,8 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/sink.h"
 #include "input/input.h"
-#include "report/sink.h"
 #include "thermo/thermo.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "core/errors.h"
+#include "core/sink.h"
 #include "input/input.h"
-#include "report/sink.h"
 
 namespace tev {
 namespace {

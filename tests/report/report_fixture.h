@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/sink.h"
 #include "core/state.h"
 #include "report/report.h"
-#include "report/sink.h"
 
 namespace tev::testing_report {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/sink.h"
 #include "input/input.h"
-#include "report/sink.h"
 #include "thermo/thermo.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/driver.h"
+#include "app/driver.h"
+#include "core/sink.h"
 #include "core/state.h"
-#include "report/sink.h"
 
 namespace {
 

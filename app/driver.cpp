@@ -42,7 +42,7 @@
 // steps, the run at most `CycleLimits::points` calls of DIRECT. A point whose iteration hit
 // its bound, or whose solver hit one of its own (S.st.equili_unconverged), is finished with
 // what it has, reported by OUT as usual, and named in one extra report line.
-#include "core/driver.h"
+#include "app/driver.h"
 
 #include <cmath>
 #include <string>
@@ -50,7 +50,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
-#include "report/sink.h"
+#include "core/sink.h"
 
 namespace tev {
 

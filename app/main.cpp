@@ -12,13 +12,13 @@
 #include <new>
 #include <string>
 
-#include "core/driver.h"
+#include "app/driver.h"
 #include "core/errors.h"
 #include "core/result_file.h"
+#include "core/sink.h"
 #include "input/input.h"
 #include "nozzle/nozzle.h"
 #include "report/report.h"
-#include "report/sink.h"
 #include "thermo/thermo.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The one output sink: console first, then the result file.
-#include "report/sink.h"
+#include "core/sink.h"
 
 #include "core/layout.h"
 
