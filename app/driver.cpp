@@ -50,6 +50,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 
 namespace tev {
@@ -82,11 +83,6 @@ constexpr double kFreezePressureFactor = 2.0;
 //! Slope that turns the molar mass shift of the 1.005 p solution into the effective molar
 //! mass of the sound speed: 1/0.005, the relative pressure perturbation [-].
 constexpr double kMolarMassSlope = 200.0;
-
-//! Number of values in the gas species library.
-constexpr int kGasLibraryValues = 10284;
-//! Condensed species records are taken while their start position is below this bound.
-constexpr int kCondensedRecordBound = 3070;
 
 //! The line naming a point that did not converge: cause, T [K], p [MPa], IA, IPK, IPA.
 constexpr const char* kNotConvergedLayout =
@@ -431,12 +427,12 @@ Step finish(Cycle& c)
     }
 
     c.call(c.r.TEPL);
-    if (eq.MC(98) != 0) c.call(c.r.SIGMA);
+    if (eq.MC(libfmt::kElectron) != 0) c.call(c.r.SIGMA);
     c.call(c.r.OUT);
     report_unconverged(c);
 
     // With ions the point is computed again with negative ions on after a pass without them.
-    if (eq.MC(98) > 0) {
+    if (eq.MC(libfmt::kElectron) > 0) {
         eq.F5 = !eq.F5;
         if (!eq.F5 && S.task.FM) return Step::PointStart;
     }
@@ -458,8 +454,8 @@ void set_defaults(State& S)
     S.rep.AP = 0;
     S.rep.CC = 0;
     S.sp.NQ.fill(0);
-    S.sp.NN = kGasLibraryValues;
-    S.sp.NNK = kCondensedRecordBound;
+    S.sp.NN = libfmt::kGasLibraryValues;
+    S.sp.NNK = libfmt::kCondensedRecordBound;
     S.task.HAC.fill(0);
     S.task.FE = false;
     S.task.FFF = false;
@@ -482,7 +478,7 @@ void after_input(State& S)
     } else {
         S.task.F8 = false;
     }
-    S.eq.F5 = S.eq.MC(98) > 0;
+    S.eq.F5 = S.eq.MC(libfmt::kElectron) > 0;
     S.eq.FB = false;
     S.pt.FKP = false;
     S.pt.PKP = 0;

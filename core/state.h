@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/array1.h"
+#include "core/library_format.h"
 
 namespace tev {
 
@@ -23,6 +24,9 @@ struct Name {
 };
 using Name4 = Name<4>;
 using Name8 = Name<8>;
+
+//! One value per element number 1..98 (98 the electron).
+using ElementTable = Array1<double, libfmt::kElements>;
 
 //! 1. The task, written by INPUT (pressures in MPa as in the task file).
 struct TaskRec {
@@ -67,8 +71,8 @@ struct TaskRec {
 struct LibRec {
     Array1<Name4, 25> RDAT;     //!< row labels of the report table
     Array1<Name8, 1000> KOM;    //!< species names by library number (999 loaded)
-    Array1<double, 98> MU;      //!< atomic mass of element i [g/mol]
-    Array1<double, 98> V;       //!< signed valence of element i (reducing +, oxidizing -)
+    ElementTable MU;            //!< atomic mass of element i [g/mol]
+    ElementTable V;             //!< signed valence of element i (reducing +, oxidizing -)
     Array1<double, 50> FQ;      //!< library numbers with a cross-section column, ascending (40 loaded)
     Array1<double, 50> BQ;      //!< cross-section energy grid: sqrt(energy/eV), nodes 1..36
     Array2<double, 36, 33> QJ;  //!< cross-sections: node i of BQ, species at FQ position j
@@ -106,7 +110,7 @@ struct SpeciesRec {
 
 //! 4. Equilibrium state and mixture results.
 struct EquilRec {
-    Array1<double, 98> MC;      //!< element amounts of the mixture [mol/kg]; MC(98) != 0: ions
+    ElementTable MC;            //!< element amounts of the mixture [mol/kg]; MC(98) != 0: ions
     int K = 0;                  //!< basis species set from element amounts (M, or M-1 with ions)
     Array1<double, 500> P;      //!< species amounts [mol/kg]; < 0: natural log of a tiny amount
     Array1<double, 500> PR;     //!< P at the last finished solution; mole fractions after TEPL

@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/namelist.h"
 #include "core/result_file.h"
 
@@ -57,7 +58,7 @@ constexpr int kGridNodes = 36;
 // small whole number's worth; a corrupted digit must not reach the recipes as a mass of 1e-300.
 void check_elements(const LibRec& lib, const std::string& file)
 {
-    for (long i = 1; i <= 98; ++i) {
+    for (long i = 1; i <= libfmt::kElements; ++i) {
         const double mu = lib.MU(i);
         if (!(mu == 0 || (mu >= kMinAtomicMass && mu <= kMaxAtomicMass)))
             bad_value(file, "MU(" + std::to_string(i) + ")", mu,
@@ -141,8 +142,8 @@ void load_library(State& S, const std::string& dir)
         const std::string name = dir + "/val.id";
         std::ifstream f = open_file(name, kValUnit);
         read_namelist(f, name, kValUnit, "WAL",
-                      {{"MU", std::span<double>(lib.MU.data(), 98)},
-                       {"V", std::span<double>(lib.V.data(), 98)}});
+                      {{"MU", std::span<double>(lib.MU.data(), libfmt::kElements)},
+                       {"V", std::span<double>(lib.V.data(), libfmt::kElements)}});
         check_elements(lib, name);
     }
 

@@ -11,6 +11,7 @@
 
 #include "core/errors.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "report/report.h"
 
@@ -18,49 +19,19 @@ namespace tev {
 
 namespace {
 
-//! Values per read block of a species library file.
-constexpr std::size_t kBlock = 900;
-//! Blocks read at most from the gas and from the condensed library.
-constexpr int kGasBlocks = 12;
-constexpr int kCondensedBlocks = 4;
-//! Values per gas record: formula code, identification, a1..a9, collision parameters.
-constexpr long kGasRecord = 12;
-//! Coefficients kept per selected gas.
-constexpr long kGasCoefficients = 9;
-//! Values before a condensed record's data block: formula code, identification, length B.
-constexpr long kCondensedHead = 3;
-//! Values of one phase interval in a condensed data block: upper limit and b1..b5.
-constexpr long kIntervalSize = 6;
+using namespace libfmt;
+
 //! A condensed record length beyond any array: the value is not a length at all.
 constexpr double kAbsurdLength = 1e9;
 //! Species the species arrays hold.
 constexpr long kMaxSpecies = 500;
-//! Element number of the electron.
-constexpr int kElectron = 98;
-//! Formula slots, element numbers packed in base 100.
-constexpr int kSlots = 4;
 //! Unpacking of the collision value n*100000 + m: n = int(value*1e-5).
 constexpr double kPackScale = 1e-05;
-constexpr double kPackBase = 100000.0;
-//! Collision diameter per unit of n [Angstrom] (0.001 held as a float).
-constexpr double kSigmaUnit = 0.0010000000474974513;
-static_assert(kSigmaUnit == double(0.001f));
-//! Well depth per unit of m [K].
-constexpr double kWellUnit = 0.1;
-//! An ion names its parent in its first coefficient as +-(number)*1e10.
-constexpr double kIonRef = 1e10;
-constexpr double kIonRefScale = 1e-10;
-//! Library numbers have at most four digits.
-constexpr double kMaxLibraryNumber = 9999.0;
-//! Identification values hold at most four atom-count digits before their point.
-constexpr double kMaxIdentification = 10000.0;
-//! Library numbers sit in the fraction of an identification value times 1e4.
-constexpr double kLibNumberScale = 1e4;
 
-//! Layout of the species library files: ten 16-column fields per line.
+//! Layout of the species library files.
 const Layout& library_layout()
 {
-    static const Layout layout("(10G16.14)");
+    static const Layout layout(kSpeciesLayout);
     return layout;
 }
 
@@ -71,15 +42,15 @@ template <std::size_t Size>
 long read_library(std::istream* in, const std::string& name, int unit,
                   Array1<double, Size>& dest, int blocks)
 {
-    assert(static_cast<std::size_t>(blocks) * kBlock <= Size);
+    assert(static_cast<std::size_t>(blocks * kBlockValues) <= Size);
     if (in == nullptr) return 0;
     RecordReader reader(*in, name, unit);
     reader.rewind();
     long taken = 0;
     try {
         for (int b = 0; b < blocks; ++b) {
-            const long base = static_cast<long>(kBlock) * b;
-            reader.read(library_layout(), kBlock, [&](std::size_t k, const Value& v) {
+            const long base = kBlockValues * b;
+            reader.read(library_layout(), kBlockValues, [&](std::size_t k, const Value& v) {
                 const long pos = base + static_cast<long>(k) + 1;
                 dest(pos) = v.r;
                 taken = std::max(taken, pos);
@@ -104,7 +75,7 @@ int formula_code(double value, const std::string& file, long pos)
 
 //! Identification value of a library record: its integer part holds up to four atom-count
 //! digits, so a value beyond them (a corrupted digit) is a fault of the library.
-double identification(double value, const std::string& file, long pos)
+double identification_value(double value, const std::string& file, long pos)
 {
     if (!(std::fabs(value) < kMaxIdentification))
         throw LibraryError(file + ": value " + std::to_string(value) + " at position " +
@@ -113,13 +84,12 @@ double identification(double value, const std::string& file, long pos)
 }
 
 //! True when every element of the formula code occurs in the propellant (MC != 0).
-bool elements_present(int code, const Array1<double, 98>& MC)
+bool elements_present(int code, const ElementTable& MC)
 {
     for (int s = 1; s <= kSlots; ++s) {
-        const int e = code % 100;
+        const int e = slot_element(code, s);
         if (e == 0) return true;
-        if (e > kElectron || MC(e) == 0) return false;
-        code /= 100;
+        if (e > kElements || MC(e) == 0) return false;
     }
     return true;
 }
@@ -127,16 +97,9 @@ bool elements_present(int code, const Array1<double, 98>& MC)
 //! True when the formula code lists the electron.
 bool has_electron(int code)
 {
-    for (int s = 1; s <= kSlots && code % 100 != 0; ++s, code /= 100)
-        if (code % 100 == kElectron) return true;
+    for (int s = 1; s <= kSlots && slot_element(code, s) != 0; ++s)
+        if (slot_element(code, s) == kElectron) return true;
     return false;
-}
-
-//! Library number carried in the fraction of an identification value.
-long library_number(double xf2)
-{
-    const double v = std::fabs(xf2);
-    return static_cast<long>((v - std::trunc(v)) * kLibNumberScale + 0.5);
 }
 
 //! The elements of the propellant, for a message: "1 (H), 8 (O)".
@@ -144,7 +107,7 @@ std::string propellant_elements(const State& S)
 {
     std::string s;
     int count = 0;
-    for (long e = 1; e <= 98; ++e) {
+    for (long e = 1; e <= kElements; ++e) {
         if (S.eq.MC(e) == 0) continue;
         std::string name = S.lib.KOM(e).s;
         name.erase(name.find_last_not_of(' ') + 1);
@@ -214,16 +177,16 @@ long select_gases(State& S, long taken)
     auto& sp = S.sp;
     const auto& MC = S.eq.MC;
     const std::string& file = S.io.r3_name;
-    const long records = sp.NN / kGasRecord;
+    const long records = sp.NN / kGasRecordValues;
     long k = 0;
     for (long r = 1; r <= records; ++r) {
-        const long i = kGasRecord * (r - 1) + 1;
-        if (i + kGasRecord - 1 > taken) {
+        const long i = kGasRecordValues * (r - 1) + 1;
+        if (i + kGasRecordValues - 1 > taken) {
             note_short_library(file, "holds " + std::to_string(r - 1) + " of the " +
                                          std::to_string(records) + " gas records");
             break;
         }
-        const int code = formula_code(sp.A(i), file, i);
+        const int code = formula_code(sp.A(i + kGasCode), file, i);
         if (code == 0) {
             // A record without elements is not a species: the library's data end here.
             note_short_library(file, "has an empty record at record " + std::to_string(r) +
@@ -233,21 +196,22 @@ long select_gases(State& S, long taken)
         if (!elements_present(code, MC)) continue;
         if (k == kMaxSpecies) too_many_species(S);
         ++k;
-        const double a1 = sp.A(i + 2);
-        const bool ion = std::floor(std::fabs(a1) * kIonRefScale + 0.5) >= 2;
+        const double a1 = sp.A(i + kGasFirstCoefficient);
+        const bool ion = ion_parent(a1) >= 2;
         if (ion && !has_electron(code))
             throw LibraryError(file + ": gas record " + std::to_string(r) +
                                " is an ion record but its formula has no electron");
         sp.XF1(k) = code;
-        sp.XF2(k) = identification(sp.A(i + 1), file, i + 1);
+        sp.XF2(k) =
+            identification_value(sp.A(i + kGasIdentification), file, i + kGasIdentification);
         sp.KIND(k) = ion ? (a1 < 0 ? -1 : 1) : 0;
-        const double packed = sp.A(i + 11);
+        const double packed = sp.A(i + kGasCollision);
         const double n = std::trunc(packed * kPackScale);
         sp.SG(k) = n * kSigmaUnit;
-        sp.EK(k) = (packed - n * kPackBase) * kWellUnit;
+        sp.EK(k) = (packed - n * kCollisionBase) * kWellUnit;
         // Compacting in place: the destination never passes the source (k <= r).
         for (long j = 1; j <= kGasCoefficients; ++j)
-            sp.A(kGasCoefficients * (k - 1) + j) = sp.A(i + 1 + j);
+            sp.A(kGasCoefficients * (k - 1) + j) = sp.A(i + kGasFirstCoefficient + j - 1);
     }
     return k;
 }
@@ -259,9 +223,9 @@ void resolve_parents(State& S)
     for (long k = 1; k <= sp.NG; ++k) {
         if (sp.KIND(k) == 0) continue;
         double& a1 = sp.A(kGasCoefficients * (k - 1) + 1);
-        const double y_value = std::floor(std::fabs(a1) * kIonRefScale + 0.5);
+        const double y_value = ion_parent(a1);
         // A parent number beyond four digits matches no species (and must not overflow).
-        const long y = y_value <= kMaxLibraryNumber ? static_cast<long>(y_value) : -1;
+        const long y = y_value <= kMaxNumber ? static_cast<long>(y_value) : -1;
         long j = 1;
         while (j <= sp.NG && library_number(sp.XF2(j)) != y) ++j;
         if (j >= k)
@@ -269,7 +233,7 @@ void resolve_parents(State& S)
                                std::to_string(y) + ") of ion species " + std::to_string(k) +
                                " (library number " + std::to_string(library_number(sp.XF2(k))) +
                                ") is not among the gases selected before it");
-        a1 = (a1 < 0 ? -1.0 : 1.0) * static_cast<double>(j) * kIonRef;
+        a1 = (a1 < 0 ? -1.0 : 1.0) * static_cast<double>(j) * kIonParentScale;
     }
 }
 
@@ -280,7 +244,7 @@ void select_condensed(State& S, long taken, long k)
     auto& sp = S.sp;
     const auto& MC = S.eq.MC;
     const std::string& file = S.io.r4_name;
-    const long capacity = static_cast<long>(kBlock) * kCondensedBlocks;
+    const long capacity = kBlockValues * kCondensedBlocks;
     long i = 1;  // start of the current record
     long q = 1;  // next free position of the compacted data blocks
     while (i < sp.NNK) {
@@ -289,11 +253,11 @@ void select_condensed(State& S, long taken, long k)
             note_short_library(file, "ends before " + where);
             break;
         }
-        const int code = formula_code(sp.AK(i), file, i);
-        const double b_value = sp.AK(i + 2) + 0.5;
+        const int code = formula_code(sp.AK(i + kCondensedCode), file, i);
+        const double b_value = sp.AK(i + kCondensedLength) + 0.5;
         if (!(b_value >= 0 && b_value < kAbsurdLength))
             throw LibraryError(file + ": " + where + " has a bad length " +
-                               std::to_string(sp.AK(i + 2)));
+                               std::to_string(sp.AK(i + kCondensedLength)));
         const long B = static_cast<long>(b_value);
         if (code == 0) {
             note_short_library(file, "has an empty record at position " + std::to_string(i));
@@ -308,16 +272,17 @@ void select_condensed(State& S, long taken, long k)
             break;
         }
         if (elements_present(code, MC)) {
-            const double x_value = B > 0 ? sp.AK(i + 3) + 0.5 : 0.0;
+            const double x_value = B > 0 ? sp.AK(i + kCondensedHead) + 0.5 : 0.0;
             const long X = x_value >= 0 && x_value < kAbsurdLength ? static_cast<long>(x_value) : 0;
-            if (X < 1 || B != 1 + kIntervalSize * X)
+            if (X < 1 || B != 1 + kIntervalValues * X)
                 throw LibraryError(file + ": " + where + " has " + std::to_string(B) +
                                    " data values, which do not make whole temperature "
                                    "intervals");
             if (k == kMaxSpecies) too_many_species(S);
             ++k;
             sp.XF1(k) = -code;
-            sp.XF2(k) = identification(sp.AK(i + 1), file, i + 1);
+            sp.XF2(k) = identification_value(sp.AK(i + kCondensedIdentification), file,
+                                             i + kCondensedIdentification);
             sp.KIND(k) = 0;
             sp.SG(k) = 0;
             sp.EK(k) = 0;
@@ -364,11 +329,11 @@ void map_cross_sections(State& S)
 void require_element_species(const State& S)
 {
     const auto& sp = S.sp;
-    for (long e = 1; e <= 98; ++e) {
+    for (long e = 1; e <= kElements; ++e) {
         if (S.eq.MC(e) == 0) continue;
         bool found = false;
         for (long k = 1; k <= sp.NG && !found; ++k)
-            found = sp.XF1(k) == e && static_cast<long>(std::fabs(sp.XF2(k))) % 10 == 1;
+            found = sp.XF1(k) == e && slot_count(atom_counts(sp.XF2(k)), 1) == 1;
         if (!found)
             throw InputError(S.io.task_name, 5, "READ",
                              "the propellant contains element " + std::to_string(e) +

@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/namelist.h"
 #include "core/sink.h"
 
@@ -32,7 +33,7 @@ static_assert(kCodeScale == double(1e-8f));
 //! Freezing temperature when the task gives none [K].
 constexpr double kDefaultTZAM = 1500.0;
 //! Largest element number of a packed entry; 99 closes a component with a temperature part.
-constexpr int kLastElement = 98;
+constexpr int kLastElement = libfmt::kElements;
 constexpr int kTemperatureCode = 99;
 //! Gram-atoms per kilogram from mol per gram.
 constexpr double kPerKilogram = 1000.0;
@@ -360,9 +361,10 @@ void INPUT(State& S)
     if ((eq.FF || t.F8) && t.NA != 0) {
         double fuel_valence = 0;
         double oxidizer_valence = 0;
-        for (long i = 1; i <= 98; ++i) fuel_valence = fuel_valence + t.G(i) * S.lib.V(i);
+        for (long i = 1; i <= libfmt::kElements; ++i)
+            fuel_valence = fuel_valence + t.G(i) * S.lib.V(i);
         double oxidizer_scale = 0;  // sum of the magnitudes, for a zero made of rounding
-        for (long i = 1; i <= 98; ++i) {
+        for (long i = 1; i <= libfmt::kElements; ++i) {
             oxidizer_valence = oxidizer_valence + t.O(i) * S.lib.V(i);
             oxidizer_scale = oxidizer_scale + std::fabs(t.O(i) * S.lib.V(i));
         }

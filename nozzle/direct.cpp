@@ -7,6 +7,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "report/report.h"
 #include "report/texts.h"
@@ -222,14 +223,14 @@ Step next_ratio(State& S)
     pt.FOT = false;
     // Element content of the mixture; a change in the set of elements present needs a new
     // species selection.
-    for (int i = 1; i <= 98; ++i) {
+    for (int i = 1; i <= libfmt::kElements; ++i) {
         const double m = task.NA == 0 ? task.G(i) : (task.G(i) + task.O(i) * pt.H) / (1 + pt.H);
         if ((m == 0) != (eq.MC(i) == 0)) pt.FOT = true;
         eq.MC(i) = m;
     }
     if (pt.IA == 1 && (task.FHAC || task.FSH)) pt.FOT = true;
     int present = 0;
-    for (int i = 1; i <= 98; ++i)
+    for (int i = 1; i <= libfmt::kElements; ++i)
         if (eq.MC(i) != 0) ++present;
     S.sp.M = present;
     S.io.out->write(ratio_trace(), {Value::real(pt.H), Value::real(task.KAPPA)});

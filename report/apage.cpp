@@ -9,6 +9,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "report/texts.h"
 
@@ -85,7 +86,8 @@ double tenth_power(long k)
 int unpack_number(double& v)
 {
     if (v >= kZeroAmountMark) {
-        const int number = static_cast<int>(std::trunc((v - std::trunc(v) + kNumberMargin) * 1e4));
+        const double fraction = v - std::trunc(v) + kNumberMargin;
+        const int number = static_cast<int>(std::trunc(fraction * libfmt::kNumberScale));
         v = 0;
         return number;
     }
@@ -202,7 +204,7 @@ void APAGE(State& S)
     if (!S.task.FIS)
         for (int i = kPointRows + 1; i <= kNozzleRows; ++i)
             property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows);
-    if (S.eq.MC(98) > 0) {
+    if (S.eq.MC(libfmt::kElectron) > 0) {
         const std::string blank_label(4, ' ');
         for (int i = kNozzleRows + 1; i <= kPropertyRows; ++i) {
             if (S.task.FIS && (i == 29 || i == 30)) continue;  // nozzle rows

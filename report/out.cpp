@@ -9,6 +9,7 @@
 
 #include "core/constants.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "report/texts.h"
 
@@ -103,7 +104,7 @@ double tenth_power(long k)
 //! in the next four, scaled back so that three printed digits still show x.
 double pack_entry(double x, double w)
 {
-    const double number_part = w - std::trunc(w);  // library number / 1e4
+    const double number_part = w - std::trunc(w);  // library number / 10^4
     if (x == 0) return w;
     // A point with non-finite amounts is not reported; nothing is packed for it.
     if (!std::isfinite(x)) return 0;
@@ -282,13 +283,13 @@ void store_properties(State& S, bool chamber)
     } else if (task.FV) {
         row(25) = kVolumeFactor * pt.T / (pt.PP * eq.MS);
     }
-    if (eq.MC(98) != 0) row(26) = tr.GG;
+    if (eq.MC(libfmt::kElectron) != 0) row(26) = tr.GG;
     row(28) = eq.NE;
     if (!chamber) {
         row(29) = rep.PYD * rep.PYD * tr.GG * kInteractionScale;
         row(30) = row(29) * row(24);
     }
-    if (eq.MC(98) != 0) row(31) = tr.GG / eq.NE * kMobilityFactor;
+    if (eq.MC(libfmt::kElectron) != 0) row(31) = tr.GG / eq.NE * kMobilityFactor;
 }
 
 //! The composition of this point, largest amounts first, packed into rows 32 and on.

@@ -6,6 +6,7 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/library_format.h"
 
 namespace tev {
 
@@ -79,8 +80,7 @@ constexpr double kPastBound = 1.1111111111111112;
 constexpr double kVolChamber = 809.8993520855973;
 //! Charge-carrier density per amount [mol/kg] times PP/T*MS [atm g/(mol K)].
 constexpr double kCarrierDensity = 7338674.5;
-//! Electron element code.
-constexpr int kElectron = 98;
+using libfmt::kElectron;
 
 // Bounds of the loops the method leaves open. Reaching one completes the call with the
 // composition reached and marks it unconverged.
@@ -107,22 +107,6 @@ double log_amount(double p)
     if (p > 0) return std::log(p);
     if (p < 0) return p;
     return kLogFloor;
-}
-
-//! Element code of slot k (1..4) of a formula code, 0 past the last element.
-int slot_code(int a1, int k)
-{
-    int v = a1 < 0 ? -a1 : a1;
-    for (int i = 1; i < k; ++i) v /= 100;
-    return v % 100;
-}
-
-//! Atom-count digit of slot k (1..4) of the integer part of an identification value.
-int slot_count(long a2, int k)
-{
-    long v = a2 < 0 ? -a2 : a2;
-    for (int i = 1; i < k; ++i) v /= 10;
-    return static_cast<int>(v % 10);
 }
 
 //! Walker over the listed species (HAC, increasing indices): skip(i) is true for a listed i.
@@ -266,16 +250,13 @@ void Solver::reaction_coefficients(int I, int A1, long A2)
 {
     const int M = sp.M;
     for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = 0;
-    for (int k = 1; k <= 4; ++k) {
-        const int j = slot_code(A1, k);
+    for (int k = 1; k <= libfmt::kSlots; ++k) {
+        const int j = libfmt::slot_element(A1, k);
         if (j == 0) break;
-        int c = slot_count(A2, k);
-        if (j == kElectron) {
-            if (c == 2)
-                c = -1;  // a positive ion lacks one electron
-            else if (eq.F5 && I > M)
-                KEQ = kIonOff;  // negative ions switched off
-        }
+        const int digit = libfmt::slot_count(A2, k);
+        const int c = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
+        if (j == kElectron && digit != libfmt::kPositiveIonDigit && eq.F5 && I > M)
+            KEQ = kIonOff;  // negative ions switched off
         const int e = element_position(j);
         for (int I1 = 1; I1 <= M; ++I1) {
             eq.A6(I1) = eq.A6(I1) + eq.BLB(I1, e) * c;
@@ -602,12 +583,12 @@ Solver::Next Solver::charges()
         const int A1 = sp.XF1(I);
         const long A2 = static_cast<long>(std::fabs(sp.XF2(I)));
         bool charged = false;
-        for (int k = 1; k <= 4; ++k) {
-            const int j = slot_code(A1, k);
+        for (int k = 1; k <= libfmt::kSlots; ++k) {
+            const int j = libfmt::slot_element(A1, k);
             if (j == 0) break;
             if (j != kElectron) continue;
             charged = true;
-            if (slot_count(A2, k) == 2)
+            if (libfmt::slot_count(A2, k) == libfmt::kPositiveIonDigit)
                 eq.SK2 += eq.P(I);
             else
                 eq.SK1 += eq.P(I);

@@ -14,7 +14,7 @@ namespace tev {
 namespace {
 
 //! Number of values of one phase interval: upper limit and b1..b5.
-constexpr long kIntervalSize = 6;
+constexpr long kIntervalSize = libfmt::kIntervalValues;
 
 //! Marks species I as taking no part at T.
 void drop_species(SpeciesRec& sp, long I)
@@ -83,7 +83,7 @@ void FFG(State& S)
     const double R0 = S.eq.R0;
 
     for (long I = 1; I <= sp.NG; ++I) {
-        const double* a = &sp.A(9 * (I - 1) + 1);
+        const double* a = &sp.A(libfmt::kGasCoefficients * (I - 1) + 1);
         const int kind = sp.KIND(I);
         if (kind == 0) {
             put_species(sp, I, polynomial_gas(a, sp.R, sp.C));

@@ -7,17 +7,16 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/library_format.h"
 
 namespace tev {
 
 namespace {
 
-//! Element number of the electron.
-constexpr int kElectron = 98;
-//! Electron count digit of a positive ion (one electron short).
-constexpr int kPositiveDigit = 2;
-//! Slots of a formula code.
-constexpr int kSlots = 4;
+using libfmt::kElectron;
+using libfmt::kSlots;
+using libfmt::slot_count;
+using libfmt::slot_element;
 //! Basis positions available.
 constexpr long kMaxBasis = 10;
 //! Starting value of the common amount search (1e17 held as a float) [mol/kg].
@@ -36,20 +35,6 @@ constexpr double kNegativeIonLog = -35.0;
 //! solver's insignificance floor (1e-12 of the smallest element amount), so that the
 //! electron's logarithm is finite and the solver does not treat its basis as exhausted.
 constexpr double kLoneElectronShare = 1e-6;
-
-//! Element number in slot k (1..4) of a formula code.
-int slot_element(int code, int k)
-{
-    for (int i = 1; i < k; ++i) code /= 100;
-    return code % 100;
-}
-
-//! Count digit in slot k (1..4) of the integer part of an identification value.
-int slot_digit(long counts, int k)
-{
-    for (int i = 1; i < k; ++i) counts /= 10;
-    return static_cast<int>(counts % 10);
-}
 
 [[noreturn]] void bad_selection(const std::string& what)
 {
@@ -83,7 +68,7 @@ void INITIA(State& S)
                       " species; the basis holds 1 to 10 elements");
     // Species 1..M must be the single-element species, each a known element.
     for (long I = 1; I <= M; ++I)
-        if (sp.XF1(I) < 1 || sp.XF1(I) > kElectron ||
+        if (sp.XF1(I) < 1 || sp.XF1(I) > libfmt::kElements ||
             static_cast<long>(std::fabs(sp.XF2(I))) != 1)
             bad_selection("species " + std::to_string(I) + " (formula code " +
                           std::to_string(sp.XF1(I)) + ") is not a single atom of one element");
@@ -103,7 +88,7 @@ void INITIA(State& S)
         for (int k = 1; k <= kSlots; ++k) {
             const int j = slot_element(code, k);
             if (j == 0) break;
-            const int c = slot_digit(counts, k);
+            const int c = slot_count(counts, k);
             bool found = false;
             for (long i2 = 1; i2 <= M; ++i2) {
                 if (sp.XF1(i2) == j) {
@@ -115,8 +100,7 @@ void INITIA(State& S)
                 bad_selection("element " + std::to_string(j) + " of species " +
                               std::to_string(I) + " has no single-element species among 1.." +
                               std::to_string(M));
-            const double cm = (j == kElectron && c == kPositiveDigit) ? -1.0 : c;
-            sum = sum + MU(j) * cm;
+            sum = sum + MU(j) * libfmt::signed_count(j, c);
         }
         eq.MK(I) = sum;
     }
@@ -149,13 +133,13 @@ void INITIA(State& S)
                 const int j = slot_element(code, k);
                 if (j == 0) break;
                 if (j != kElectron) continue;
-                if (slot_digit(counts, k) == 1) {
+                if (slot_count(counts, k) == libfmt::kNegativeIonDigit) {
                     // Negative ion: nearly absent, its atoms go back to their basis species.
                     eq.P(I) = kNegativeIonLog;
                     for (int k2 = 1; k2 <= kSlots; ++k2) {
                         const int j2 = slot_element(code, k2);
                         if (j2 == 0) break;
-                        const int c2 = slot_digit(counts, k2);
+                        const int c2 = slot_count(counts, k2);
                         for (long i2 = 1; i2 <= M - 1; ++i2)
                             if (sp.XF1(i2) == j2) eq.P(i2) = eq.P(i2) + c2 * MIN;
                     }

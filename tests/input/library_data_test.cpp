@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <set>
@@ -11,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "core/library_format.h"
+
 namespace {
 
 const std::string kLib = std::string(TEV_SOURCE_DIR) + "/lib/";
 
-constexpr int kGasRecords = 857;
-constexpr int kElectron = 98;
+using tev::libfmt::kElectron;
+constexpr int kGasRecords = tev::libfmt::kGasRecords;
 
 std::vector<std::string> lines_of(const std::string& path)
 {
@@ -64,24 +67,18 @@ struct Slot {
 
 std::vector<Slot> decode(double code, double xf2)
 {
-    long c = static_cast<long>(code + 0.5);
-    long d = static_cast<long>(std::fabs(xf2));
+    const auto c = static_cast<std::int64_t>(code + 0.5);
+    const auto d = tev::libfmt::atom_counts(xf2);
     std::vector<Slot> s;
-    for (int k = 0; k < 4; ++k) {
-        const int e = static_cast<int>(c % 100), n = static_cast<int>(d % 10);
-        c /= 100;
-        d /= 10;
+    for (int k = 1; k <= tev::libfmt::kSlots; ++k) {
+        const int e = tev::libfmt::slot_element(c, k);
         if (e == 0) break;
-        s.push_back({e, n});
+        s.push_back({e, tev::libfmt::slot_count(d, k)});
     }
     return s;
 }
 
-long library_number(double xf2)
-{
-    const double v = std::fabs(xf2);
-    return std::lround((v - std::trunc(v)) * 1e4);
-}
+using tev::libfmt::library_number;
 
 struct GasRecord {
     double code, xf2;

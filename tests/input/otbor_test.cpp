@@ -12,6 +12,7 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "input/input.h"
 #include "thermo/thermo.h"
@@ -44,11 +45,7 @@ void append(std::vector<double>& to, const std::vector<double>& more)
     to.insert(to.end(), more.begin(), more.end());
 }
 
-long library_number(double xf2)
-{
-    const double v = std::fabs(xf2);
-    return std::lround((v - std::trunc(v)) * 1e4);
-}
+using tev::libfmt::library_number;
 
 // Reads the hand-made library of tests/data/selection: 15 gas records (H, C, N, O, Cl, e,
 // H2O, CHO, CCl, N2, H+, OH-, NO, NO-, NO+) and 3 condensed records (C, NaCl, H2O).

@@ -17,6 +17,7 @@
 
 #include "core/constants.h"
 #include "core/errors.h"
+#include "core/library_format.h"
 #include "core/state.h"
 #include "input/input.h"
 #include "thermo/thermo.h"
@@ -24,6 +25,7 @@
 namespace {
 
 using tev::State;
+namespace libfmt = tev::libfmt;
 
 //! One species of a hand-made list: formula code, count digits, functions at T, molar mass.
 struct Species {
@@ -35,30 +37,15 @@ struct Species {
     double mk;     // molar mass [g/mol]
 };
 
-int code_of(int xf1, int k)
-{
-    int v = std::abs(xf1);
-    for (int i = 1; i < k; ++i) v /= 100;
-    return v % 100;
-}
-
-int digit_of(double xf2, int k)
-{
-    long v = static_cast<long>(std::fabs(xf2));
-    for (int i = 1; i < k; ++i) v /= 10;
-    return static_cast<int>(v % 10);
-}
-
 //! Signed atom count of element code j in species I (the electron digit 2 counts as -1).
 int atoms(const State& S, int I, int j)
 {
     int n = 0;
-    for (int k = 1; k <= 4; ++k) {
-        const int code = code_of(S.sp.XF1(I), k);
+    for (int k = 1; k <= libfmt::kSlots; ++k) {
+        const int code = libfmt::slot_element(S.sp.XF1(I), k);
         if (code == 0) break;
         if (code != j) continue;
-        const int c = digit_of(S.sp.XF2(I), k);
-        n += (code == 98 && c == 2) ? -1 : c;
+        n += libfmt::signed_count(code, libfmt::slot_count(libfmt::atom_counts(S.sp.XF2(I)), k));
     }
     return n;
 }
@@ -575,7 +562,7 @@ protected:
         S = std::make_unique<State>();
         S->eq.MC(1) = 2 * kWaterPerKg;
         S->eq.MC(8) = kWaterPerKg;
-        S->eq.MC(98) = 1e-30;  // ions considered; no net charge
+        S->eq.MC(libfmt::kElectron) = 1e-30;  // ions considered; no net charge
         std::vector<Species> list = {
             {1, 1, 65500.0, 38.86, 4.968, 1.008},
             {8, 1, 72970.0, 50.02, 5.02, 15.999},
@@ -636,7 +623,7 @@ TEST_F(EquiliIons, NeutralStartStaysNeutralWithoutCorrection)
 {
     tev::EQUILI(*S);
     EXPECT_LE(std::fabs(charge()), S->eq.SK1 * 1e-4);
-    EXPECT_NEAR(element_total(*S, 98), 0.0, 1e-12);
+    EXPECT_NEAR(element_total(*S, libfmt::kElectron), 0.0, 1e-12);
 }
 
 }  // namespace
@@ -741,7 +728,7 @@ public:
     //! Element amounts [mol/kg] by element number, and the species selection for them.
     void select(const std::map<int, double>& mc)
     {
-        for (int j = 1; j <= 98; ++j) S->eq.MC(j) = 0;
+        for (int j = 1; j <= libfmt::kElements; ++j) S->eq.MC(j) = 0;
         for (const auto& [j, m] : mc) S->eq.MC(j) = m;
         S->sp.M = static_cast<int>(mc.size());
         tev::OTBOR(*S);

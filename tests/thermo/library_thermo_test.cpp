@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/library_format.h"
 #include "core/sink.h"
 #include "input/input.h"
 #include "thermo/thermo.h"
@@ -111,11 +112,7 @@ std::map<std::string, int> library_numbers()
     return m;
 }
 
-long library_number(double xf2)
-{
-    const double v = std::fabs(xf2);
-    return std::lround((v - std::trunc(v)) * 1e4);
-}
+using tev::libfmt::library_number;
 
 class GeneratedLibrary : public testing::Test {
 protected:
