@@ -13,7 +13,6 @@ namespace {
 using testing_report::ReportTest;
 
 const std::string kDashes(120, '-');
-const std::string kDots(120, '.');
 
 std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
@@ -46,29 +45,6 @@ protected:
         pt.WA = 44.720001220703125 * std::sqrt(500.0);
     }
 };
-
-TEST_F(LineMode, TheFirstPointOpensThePageWithRuleTitlesAndTheRatioLine)
-{
-    chamber_point();
-    OUT(S);
-    const auto& l = lines();
-    ASSERT_EQ(l.size(), 14u + 1 + 2 + 1 + 1);
-    EXPECT_EQ(l[0], " " + kDashes);
-    for (int i = 1; i <= 7; ++i) EXPECT_EQ(l[i], "") << i;
-    EXPECT_EQ(l[8], "TA\x81\x8B\x88\x96" "A");
-    for (int i = 9; i <= 12; ++i) EXPECT_EQ(l[i], "") << i;
-    EXPECT_EQ(l[13], kDots);
-    EXPECT_EQ(l[14], " :  ALFA     K1      P         J     T       M       CPR     CPZ     K3      "
-                     "B      IS    ISP     F/FKP     Z   :");
-    EXPECT_EQ(l[15], " " + kDots);
-    EXPECT_EQ(l[16], ":" + blanks(9) + "HOMEP C\x88" "CTEM\x9B" + blanks(5) +
-                         "KOM\x8F.(O.) KOM\x8F.(G.)" + blanks(60) + ":");
-    EXPECT_EQ(l[17], " : 0.800   1.600" + blanks(103) + ":");
-    EXPECT_EQ(l[18], kChamberLine);
-    EXPECT_EQ(l[18].size(), 119u);
-    EXPECT_EQ(S.rep.CC, 8);
-    EXPECT_EQ(S.rep.AP, 1);
-}
 
 TEST_F(LineMode, EveryLineGoesToTheConsoleAndThenIdenticallyToTheResultFile)
 {

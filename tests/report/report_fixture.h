@@ -31,7 +31,11 @@ protected:
         sink->record = true;
         S.io.out = sink.get();
         S.rep.CT = 1;
-        for (int i = 1; i <= 25; ++i) S.lib.RDAT(i) = padded<4>("R" + std::to_string(i));
+        for (int i = 1; i <= 25; ++i) {
+            std::string label = "R";
+            label += std::to_string(i);
+            S.lib.RDAT(i) = padded<4>(label);
+        }
         S.lib.RDAT(1) = padded<4>("ALFA");
         S.lib.KOM(123) = padded<8>("H2O");
         S.lib.KOM(456) = padded<8>("OH");
