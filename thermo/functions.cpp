@@ -7,14 +7,14 @@
 #include <cmath>
 
 #include "core/constants.h"
+#include "core/library_format.h"
 #include "thermo/species_kernels.h"
 
 namespace tev {
 
 namespace {
 
-//! Number of values of one phase interval: upper limit and b1..b5.
-constexpr long kIntervalSize = libfmt::kIntervalValues;
+using libfmt::kIntervalValues;
 
 //! Marks species I as taking no part at T.
 void drop_species(SpeciesRec& sp, long I)
@@ -91,7 +91,7 @@ void FFG(State& S)
         }
         // Ion record: the record kind was fixed at selection; the parent index travels in the
         // first coefficient as +-K*1e10.
-        const double parent = std::floor(std::fabs(a[0]) * kIonRefScale + 0.5);
+        const double parent = libfmt::ion_parent(a[0]);
         const long M = sp.M;
         if (!(parent >= 1 && parent < static_cast<double>(I)) || M < 1 || M >= I) {
             drop_species(sp, I);
@@ -122,14 +122,14 @@ bool walk_condensed(State& S)
     long q = 1;  // start of the current species' data block in AK
     for (long I = sp.NG + 1; I <= sp.N; ++I) {
         const long X = q <= rk ? static_cast<long>(sp.AK(q) + 0.5) : -1;
-        if (X < 0 || q + kIntervalSize * X > rk) {
+        if (X < 0 || q + kIntervalValues * X > rk) {
             // The blocks no longer line up with the species: leave the rest out.
             for (long J = I; J <= sp.N; ++J) drop_species(sp, J);
             return false;
         }
         bool used = false;
         for (long g = only_last ? X : 1; g <= X; ++g) {
-            const long p = q + 1 + kIntervalSize * (g - 1);  // upper limit, then b1..b5
+            const long p = q + 1 + kIntervalValues * (g - 1);  // upper limit, then b1..b5
             const double t = sp.AK(p);
             if (sp.SPRING && sp.JA == 0 && pt.T1 <= t && t < pt.T2) {
                 pt.T = t;
@@ -143,7 +143,7 @@ bool walk_condensed(State& S)
             if (sp.SPRING && t == pt.T && g < X) {
                 // On a pinned boundary: enthalpy of the lower phase minus that of the upper,
                 // both at the R of this call.
-                const long n = p + kIntervalSize;
+                const long n = p + kIntervalValues;
                 const double c1 = sp.AK(n + 1), c2 = sp.AK(n + 2), c3 = sp.AK(n + 3);
                 const double c4 = sp.AK(n + 4);
                 sp.IC = static_cast<int>(I);
@@ -153,7 +153,7 @@ bool walk_condensed(State& S)
             break;
         }
         if (!used) drop_species(sp, I);  // T lies above the substance's range
-        q += kIntervalSize * X + 1;
+        q += kIntervalValues * X + 1;
     }
     return false;
 }

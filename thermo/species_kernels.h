@@ -12,8 +12,6 @@ namespace tev {
 inline constexpr double kReduced = 0.001;
 //! Entropy and heat-capacity scale of the coefficients (they are per 1000 K) [-].
 inline constexpr double kPerThousand = 0.001;
-//! Scale of the ion reference in the first gas coefficient: +-K*1e10 names the parent K.
-inline constexpr double kIonRefScale = 1e-10;
 //! Electronvolts per kelvin (1/11600) [eV/K].
 inline constexpr double kEvPerK = 8.620689655172413e-05;
 //! Factor of T in the logarithmic detachment-constant term [1/K].
