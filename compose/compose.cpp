@@ -360,9 +360,15 @@ std::string task_text(const std::vector<std::string>& comments, const std::vecto
         for (std::size_t k = 0; k < all.size(); k += kValuesPerLine) {
             t += first ? "&WAT RM = " : "          ";
             first = false;
-            for (std::size_t j = k; j < std::min(all.size(), k + kValuesPerLine); ++j)
-                t += (j == 0 ? trim(format_int(12, static_cast<std::int64_t>(all[j])))
-                             : (j == k ? "" : " ") + shortest_real(all[j])) + ",";
+            for (std::size_t j = k; j < std::min(all.size(), k + kValuesPerLine); ++j) {
+                if (j == 0) {
+                    t += trim(format_int(12, static_cast<std::int64_t>(all[j])));
+                } else {
+                    if (j != k) t += ' ';
+                    t += shortest_real(all[j]);
+                }
+                t += ',';
+            }
             if (k == 0) t += "  ! " + s.note;
             t += "\n";
         }

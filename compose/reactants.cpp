@@ -146,7 +146,10 @@ std::string formula_text(const std::vector<std::pair<int, double>>& formula)
         std::string count = shortest_real(n);
         if (count.size() > 2 && count.compare(count.size() - 2, 2, ".0") == 0)
             count.resize(count.size() - 2);
-        s += (s.empty() ? "" : " ") + element_symbol(z) + " " + count;
+        if (!s.empty()) s += ' ';
+        s += element_symbol(z);
+        s += ' ';
+        s += count;
     }
     return s;
 }

@@ -21,7 +21,8 @@ public:
             if (!c.empty() && c.size() <= kNameWidth && used_.insert(c).second) return c;
         std::string base = candidates.empty() ? "X" : candidates.back();
         for (int k = 2; k < 1000; ++k) {
-            const std::string suf = "~" + std::to_string(k);
+            std::string suf = "~";  // appended: GCC 12 at -O3 warns falsely on a prepend
+            suf += std::to_string(k);
             std::string c = base.substr(0, kNameWidth - suf.size()) + suf;
             if (used_.insert(c).second) return c;
         }
