@@ -493,9 +493,16 @@ void after_input(State& S)
 //   writes T, T1, T2, DT, W, W2, XR, P (blend), the pressure search start, CV, K5, WA, the
 //          flags FW, FB, FZC, FPZ, F1, F5, SPRING, and the convergence bookkeeping in S.st
 //   ends   after APAGE when DIRECT has no point left (or its call bound is reached); returns
-//          the number of points reported as not converged
+//          the number of points reported as not converged. S.routines is `r` while the cycle
+//          runs and as before once it ends, by return or by exception.
 int run_cycle(State& S, const Routines& r, const CycleLimits& limits)
 {
+    struct TableInUse {
+        State& S;
+        const Routines* before;
+        ~TableInUse() { S.routines = before; }
+    } in_use{S, S.routines};
+    S.routines = &r;
     Cycle c{S, r, limits};
     long advances = 0;
     Step step = Step::Dispatch;

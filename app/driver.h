@@ -1,23 +1,10 @@
 // The calculation cycle: dispatch of operating points and the temperature iteration.
 #pragma once
 
+#include "core/routines.h"
 #include "core/state.h"
 
 namespace tev {
-
-//! The routines the cycle calls. The program fills it with the real routines; tests fill it
-//! with stand-ins to drive the cycle through chosen situations.
-struct Routines {
-    void (*DIRECT)(State&) = nullptr;
-    void (*OTBOR)(State&) = nullptr;
-    void (*INITIA)(State&) = nullptr;
-    void (*FUNC)(State&) = nullptr;
-    void (*EQUILI)(State&) = nullptr;
-    void (*TEPL)(State&) = nullptr;
-    void (*SIGMA)(State&) = nullptr;
-    void (*OUT)(State&) = nullptr;
-    void (*APAGE)(State&) = nullptr;
-};
 
 //! Bounds of the cycle's loops. Reaching one is reported in the report and the run goes on
 //! (or, for the run bound, ends with the page closed); it is never looped on.
@@ -32,7 +19,8 @@ void set_defaults(State& S);
 void after_input(State& S);
 //! The calculation cycle, from the first DIRECT call to the closing APAGE. Returns the
 //! number of points whose temperature iteration or solver did not converge (0 normally).
-//! A routine left null in `r` is skipped (tests drive the cycle with a partial table).
+//! A routine left null in `r` is skipped (tests drive the cycle with a partial table). While
+//! the cycle runs, S.routines is `r`, so that the routines call each other through it.
 int run_cycle(State& S, const Routines& r, const CycleLimits& limits = CycleLimits{});
 
 }  // namespace tev

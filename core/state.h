@@ -16,6 +16,7 @@
 namespace tev {
 
 class Sink;
+struct Routines;
 
 //! A name of exactly W characters (code page 866 bytes), stored as read, blank by default.
 template <std::size_t W>
@@ -247,6 +248,7 @@ struct State {
     ScratchRec tmp;
     StatusRec st;
     IoRec io;
+    const Routines* routines = nullptr;  //!< the routine table of the running cycle, if any
 };
 
 }  // namespace tev

@@ -12,8 +12,8 @@
 #include "core/errors.h"
 #include "core/layout.h"
 #include "core/library_format.h"
+#include "core/routines.h"
 #include "core/sink.h"
-#include "report/report.h"
 
 namespace tev {
 
@@ -349,7 +349,8 @@ void require_element_species(const State& S)
 //          S.rep.AP, S.task.BP, the species libraries S.io.r3 and S.io.r4 (read from their
 //          beginning)
 //   writes S.sp (A, AK compacted; XF1, XF2, KIND, SG, EK, NG, N, RK, NQ, D), S.task (HAC,
-//          SHY converted to species indices), the two count lines through S.io.out
+//          SHY converted to species indices), the two count lines through S.io.out; first
+//          closes an open table-mode page through S.routines->APAGE
 //   ends   normally; a library that ends early stops the selection at its last full record
 //          with a note on the console (stderr). Throws LibraryError when a condensed
 //          record runs past its array or does not hold whole intervals, or an ion's parent is
@@ -362,7 +363,7 @@ void OTBOR(State& S)
     static const Layout ng_line("(1X,'NG=',I5)");
     static const Layout n_line("(1X,'N=',I6,'NG=',I6,'RK=',I6)");
 
-    if (S.rep.AP < 0 && task.BP < 0) APAGE(S);
+    if (S.rep.AP < 0 && task.BP < 0) call_routine(S, &Routines::APAGE);
 
     const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks);
     sp.NG = static_cast<int>(select_gases(S, gas_taken));

@@ -8,9 +8,9 @@
 #include "core/constants.h"
 #include "core/layout.h"
 #include "core/library_format.h"
+#include "core/report_line.h"
+#include "core/routines.h"
 #include "core/sink.h"
-#include "report/report.h"
-#include "report/texts.h"
 
 namespace tev {
 
@@ -84,17 +84,17 @@ const Layout& propellant_trace()
 //! A throat search that gave up: steps, ratio and chamber pressure [MPa].
 const Layout& throat_gave_up()
 {
-    static const Layout l(std::string("(1X,'") + texts::kThroatGaveUp +
-                          "',' after',I4,' steps: ALFA=',F6.3,' PK=',F8.3,"
-                          "' MPA; its sections are skipped')");
+    static const Layout l(
+        "(1X,'throat search did not converge',' after',I4,' steps: ALFA=',F6.3,' PK=',F8.3,"
+        "' MPA; its sections are skipped')");
     return l;
 }
 //! An area-ratio section that gave up: section number, F/F*, steps, last pressure [MPa].
 const Layout& section_gave_up()
 {
-    static const Layout l(std::string("(1X,'") + texts::kSectionGaveUp +
-                          "',' for section',I3,' (F/F*=',F8.3,') after',I4,' steps, last P=',"
-                          "F9.4,' MPA')");
+    static const Layout l(
+        "(1X,'area-ratio search did not converge',' for section',I3,' (F/F*=',F8.3,') after',"
+        "I4,' steps, last P=',F9.4,' MPA')");
     return l;
 }
 
@@ -215,7 +215,7 @@ Step next_ratio(State& S)
                                       {"ALFA", "K1"}, pt.IA, 0, 0);
                 S.rep.CC += 3;
             } else {
-                APAGE(S);
+                call_routine(S, &Routines::APAGE);
             }
         }
     }
@@ -431,7 +431,9 @@ Step throat_step(State& S)
 // the first. Walks the ratios, for each the chamber pressures, for each the chamber point, the
 // throat search and the exit sections (or, in grid mode, every temperature at every pressure).
 //   reads  S.task (lists and options), the point just computed (S.eq, S.pt.WA, S.rep.RR)
-//   writes S.pt (indices, pressures, temperatures, bracket, U), S.eq.MC/FZC/FPZ/FPP, S.sp.M
+//   writes S.pt (indices, pressures, temperatures, bracket, U), S.eq.MC/FZC/FPZ/FPP, S.sp.M;
+//          the ratio line of a new ratio on an open line-mode page, or closes a full page
+//          through S.routines->APAGE
 //   ends   with U = 1 when no point is left; a search that reaches its step limit is reported
 //          and counted in S.st.point_failures, and the run goes on; never throws
 void DIRECT(State& S)

@@ -10,6 +10,7 @@
 #include "core/constants.h"
 #include "core/layout.h"
 #include "core/library_format.h"
+#include "core/report_line.h"
 #include "core/sink.h"
 #include "report/texts.h"
 

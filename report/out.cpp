@@ -10,6 +10,7 @@
 #include "core/constants.h"
 #include "core/layout.h"
 #include "core/library_format.h"
+#include "core/report_line.h"
 #include "core/sink.h"
 #include "report/texts.h"
 
@@ -188,14 +189,6 @@ const std::vector<const char*> kChamberNames{"P", "J", "T", "M", "CPR", "CPZ", "
 const std::vector<const char*> kSectionNames{"P",  "J", "T",  "M",   "CPR",   "CPZ",
                                              "K3", "B", "IS", "ISP", "F/FKP", "Z"};
 
-//! The note naming a value whose field overflowed, and its point.
-const Layout& overflow_note()
-{
-    static const Layout l("(' *** FIELD OVERFLOW: ',A5,'=',E14.7,' (RATIO',I3,"
-                          "', CHAMBER PRESSURE',I3,', SECTION',I3,')')");
-    return l;
-}
-
 //! True when every value is a finite number.
 bool all_finite(const std::vector<Value>& values)
 {
@@ -340,27 +333,6 @@ void store_composition(State& S)
 }
 
 }  // namespace
-
-void write_noting_overflow(State& S, const Layout& layout, const std::vector<Value>& values,
-                           const std::vector<const char*>& names, int ia, int ipk, int ipa)
-{
-    std::vector<std::size_t> overflowed;
-    write_layout(layout, values, &overflowed);
-    S.io.out->write(layout, values);
-    for (const std::size_t k : overflowed) {
-        const double x = values[k].kind == Value::Kind::Int ? static_cast<double>(values[k].i)
-                                                            : values[k].r;
-        write_noting_overflow_note(S, k < names.size() ? names[k] : "?", x, ia, ipk, ipa);
-    }
-}
-
-void write_noting_overflow_note(State& S, const char* name, double x, int ia, int ipk, int ipa)
-{
-    S.io.out->write(overflow_note(), {Value::name(name), Value::real(x), Value::integer(ia),
-                                      Value::integer(ipk), Value::integer(ipa)});
-    S.st.field_overflows += 1;
-    if (S.task.BP == 1 && S.rep.CC != 0) S.rep.CC += 1;
-}
 
 // OUT: reports a finished point. For a nozzle point it first forms the flow velocity (specific
 // impulse), the vacuum impulse, the flow complex, the area ratio and the mean isentropic

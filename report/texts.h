@@ -17,9 +17,4 @@ inline constexpr char kComponents[] = "KOM\x8F.(O.) KOM\x8F.(G.)";
 //! Name printed for a library number that has no entry in the species name table.
 inline constexpr char kUnknownSpecies[] = "?       ";
 
-//! Line written when the throat search of a chamber pressure reaches its step limit.
-inline constexpr char kThroatGaveUp[] = "throat search did not converge";
-//! Line written when the search of an area-ratio section reaches its step limit.
-inline constexpr char kSectionGaveUp[] = "area-ratio search did not converge";
-
 }  // namespace tev::texts

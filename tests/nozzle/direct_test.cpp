@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/routines.h"
 #include "core/sink.h"
 #include "nozzle/nozzle.h"
 #include "report/report.h"
@@ -36,6 +37,8 @@ protected:
         sink = std::make_unique<Sink>(nullptr, nullptr);
         sink->record = true;
         S.io.out = sink.get();
+        table.APAGE = APAGE;  // a new ratio on a full page closes it
+        S.routines = &table;
         S.rep.CT = 1;
         S.pt.U = 3;
         S.task.BP = 1;
@@ -162,6 +165,7 @@ protected:
 
     State S;
     std::unique_ptr<Sink> sink;
+    Routines table;
     std::vector<Visit> visits;
     bool chamber_without_gas = false;
     //! Enthalpy the nozzle points miss, as a temperature iteration stopped short leaves it
