@@ -52,6 +52,7 @@
 #include "core/layout.h"
 #include "core/library_format.h"
 #include "core/sink.h"
+#include "nozzle/nozzle.h"
 
 namespace tev {
 
@@ -76,8 +77,6 @@ constexpr double kTempTol = 0.30000001192092896;
 static_assert(kTempTol == double(0.3f));
 //! A converged point whose Newton correction still exceeds this is reported unbalanced [K].
 constexpr double kUnbalancedT = 5.0;
-//! Top of the chamber temperature bracket of the first chamber point [K].
-constexpr double kChamberTopT = 20000.0;
 //! Factor on the pressure that opens the freezing-point pressure search [-].
 constexpr double kFreezePressureFactor = 2.0;
 //! Slope that turns the molar mass shift of the 1.005 p solution into the effective molar

@@ -25,9 +25,6 @@ inline constexpr double kE2 = 5.000000237487257e-04;
 static_assert(kE2 == double(5e-4f));
 //! Enthalpy that marks a species taking no part [cal/mol].
 inline constexpr double kNoSpecies = 1000000000.0;
-//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(h [kJ/kg]) [m/s] (44.72 as a float).
-inline constexpr double kVelocityFactor = 44.720001220703125;
-static_assert(kVelocityFactor == double(44.72f));
 //! Decimal logarithm factor: 1/2.3026 with 2.3026 held as a float.
 inline constexpr double kLog10Factor = 0.43429168784125255;
 

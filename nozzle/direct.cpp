@@ -36,19 +36,34 @@ static_assert(kAreaStart == double(0.06f));
 //! Power of the pressure ratio in the starting temperature of a section (0.15 as a float).
 constexpr double kSectionTempPower = 0.15000000596046448;
 static_assert(kSectionTempPower == double(0.15f));
+//! Flow velocity from the enthalpy drop: W = 44.72*sqrt(h [kJ/kg]) [m/s] (44.72 as a float).
+constexpr double kVelocityFactor = 44.720001220703125;
+static_assert(kVelocityFactor == double(44.72f));
 //! Scale of the throat pressure correction (84.79 as a float).
 constexpr double kThroatStepScale = 84.79000091552734;
 static_assert(kThroatStepScale == double(84.79f));
 //! Lower bracket end of an area-ratio search that has no residual yet [atm] (1e-19 as a float).
 constexpr double kTinyPressure = 9.999999682655225e-20;
 static_assert(kTinyPressure == double(1e-19f));
-//! Start temperature and upper bracket of the first chamber point of a pressure list [K].
+//! Start temperature of the first chamber point of a pressure list [K]; its upper bracket is
+//! kChamberTopT.
 constexpr double kChamberStartT = 3000.0;
-constexpr double kChamberTopT = 20000.0;
 //! Later chamber points start this far above the previous chamber temperature [K].
 constexpr double kChamberStepT = 50.0;
 //! Margin of the upper temperature bracket of a nozzle section [K].
 constexpr double kSectionMarginT = 5.0;
+//! Throat found: flow speed within this share of the sound speed (0.0005 as a float).
+constexpr double kThroatSpeedTol = 0.0005000000237487257;
+static_assert(kThroatSpeedTol == double(0.0005f));
+//! Throat found: pressure bracket narrower than this share of its upper end (0.001 as a float).
+constexpr double kThroatBracketTol = 0.0010000000474974513;
+static_assert(kThroatBracketTol == double(0.001f));
+//! Section found: area ratio within this share of its target (0.001 as a float).
+constexpr double kAreaTol = 0.0010000000474974513;
+static_assert(kAreaTol == double(0.001f));
+//! Section found: pressure bracket narrower than this share of its upper end (0.01 as a float).
+constexpr double kAreaBracketTol = 0.009999999776482582;
+static_assert(kAreaBracketTol == double(0.01f));
 //! Iterates a throat or area-ratio search may take before it is given up.
 constexpr int kMaxSearchSteps = 100;
 //! Area-ratio steps taken with the plain secant; later ones halve the residual of an end that
@@ -118,14 +133,6 @@ enum class Step {
     ThroatStep,
     Done,
 };
-
-//! Flow velocity from the enthalpy drop HK - IS [m/s]; a drop that is not positive (a point at
-//! the chamber pressure) is a flow at rest instead of the root of a negative number.
-double flow_velocity(double HK, double IS)
-{
-    const double drop = HK - IS;
-    return drop > 0 ? kVelocityFactor * std::sqrt(drop) : 0.0;
-}
 
 //! A report line about a search that gave up counts as a line of an open line-mode page.
 void count_report_line(State& S)
@@ -460,6 +467,70 @@ void DIRECT(State& S)
         case Step::Done: break;
         }
     }
+}
+
+// ---- The throat and area-ratio searches ---------------------------------------------------
+// A search runs over several DIRECT calls: DIRECT sets its start and each next iterate (the
+// throat step and the area-ratio step above); the driver computes the iterate; OUT derives its
+// flow speed and flow complex and asks the tests below whether the search has converged,
+// reporting the point only then.
+
+// flow_velocity: the flow speed of a nozzle point from its enthalpy drop HK - IS [m/s]; a drop
+// that is not positive (a point at the chamber pressure) is a flow at rest instead of the root
+// of a negative number.
+double flow_velocity(double HK, double IS)
+{
+    const double drop = HK - IS;
+    return drop > 0 ? kVelocityFactor * std::sqrt(drop) : 0.0;
+}
+
+// throat_found: the test of a throat iterate whose flow speed W is known.
+//   reads  S.pt (W, WA, PP, PX, PY)
+//   writes S.pt: the bracket end on the iterate's side (PX when the flow is faster than sound,
+//          PY when slower); when the throat is found FKP cleared, PX = PY = FX = FY = 0,
+//          W = WA and PKP = PP
+//   ends   true when the flow speed is within 0.05 % of the sound speed or the bracket is
+//          narrower than 0.1 % of its upper end
+bool throat_found(State& S)
+{
+    auto& pt = S.pt;
+    const double D = pt.W - pt.WA;
+    if (D > 0)
+        pt.PX = pt.PP;
+    else
+        pt.PY = pt.PP;
+    const bool found =
+        std::fabs(D) / pt.WA <= kThroatSpeedTol || (pt.PY - pt.PX) / pt.PY <= kThroatBracketTol;
+    if (!found) return false;
+    pt.FKP = false;
+    pt.PX = pt.PY = pt.FX = pt.FY = 0;
+    pt.W = pt.WA;
+    pt.PKP = pt.PP;
+    return true;
+}
+
+// section_found: the test of a section point, once its flow complex BT and its mean isentropic
+// exponent (in RR) are known. Only a section of an area-ratio search still open (FFF, PX != PY)
+// is tested; any other passes.
+//   reads  S.task.FFF, S.pt (PX, PY, FA, DA), S.eq.BT, S.rep (RR, BTMIN)
+//   writes S.eq.E = the exponent; S.rep.RR = DA (FA - BT/BTMIN), the residual the next
+//          area-ratio step starts from; when found PX = PY (the search is over) and RR holds
+//          the exponent again
+//   ends   true when no search is open, or the area ratio is within 0.1 % of its target, or
+//          the bracket is narrower than 1 % of its upper end
+bool section_found(State& S)
+{
+    auto& pt = S.pt;
+    auto& rep = S.rep;
+    if (!S.task.FFF || pt.PX == pt.PY) return true;
+    S.eq.E = rep.RR;
+    rep.RR = pt.DA * (pt.FA - S.eq.BT / rep.BTMIN);
+    const bool found = std::fabs(rep.RR) <= kAreaTol * pt.FA ||
+                       std::fabs(pt.PY - pt.PX) < kAreaBracketTol * pt.PY;
+    if (!found) return false;
+    pt.PX = pt.PY;
+    rep.RR = S.eq.E;
+    return true;
 }
 
 }  // namespace tev

@@ -12,24 +12,13 @@
 #include "core/library_format.h"
 #include "core/report_line.h"
 #include "core/sink.h"
+#include "nozzle/nozzle.h"
 #include "report/texts.h"
 
 namespace tev {
 
 namespace {
 
-//! Throat found: flow speed within this share of the sound speed (0.0005 as a float).
-constexpr double kThroatSpeedTol = 0.0005000000237487257;
-static_assert(kThroatSpeedTol == double(0.0005f));
-//! Throat found: pressure bracket narrower than this share of its upper end (0.001 as a float).
-constexpr double kThroatBracketTol = 0.0010000000474974513;
-static_assert(kThroatBracketTol == double(0.001f));
-//! Section found: area ratio within this share of its target (0.001 as a float).
-constexpr double kAreaTol = 0.0010000000474974513;
-static_assert(kAreaTol == double(0.001f));
-//! Section found: pressure bracket narrower than this share of its upper end (0.01 as a float).
-constexpr double kAreaBracketTol = 0.009999999776482582;
-static_assert(kAreaBracketTol == double(0.01f));
 //! Atmospheres times this give the section area per unit mass flow (10.1325 as a float).
 constexpr double kAreaScale = 10.132499694824219;
 static_assert(kAreaScale == double(10.1325f));
@@ -129,16 +118,15 @@ int converted_listed_species(const State& S)
     return count;
 }
 
-//! Performance figures of a nozzle point and the tests of a running search. Returns false
-//! for a search iterate that has not converged (it is not reported).
+//! Performance figures of a nozzle point and the tests of a running search (owned by the
+//! nozzle subsystem). Returns false for a search iterate that has not converged (it is not
+//! reported).
 bool nozzle_point(State& S)
 {
     auto& pt = S.pt;
     auto& eq = S.eq;
     auto& rep = S.rep;
-    const double drop = pt.HK - eq.IS;
-    // A point at the chamber pressure has no enthalpy drop: a flow at rest, not a NaN.
-    pt.W = drop > 0 ? kVelocityFactor * std::sqrt(drop) : 0.0;
+    pt.W = flow_velocity(pt.HK, eq.IS);
     rep.PYD = pt.W;
     eq.BT = rep.RR / pt.W * pt.T;
     rep.RR = (pt.RC + rep.RR) / 2;
@@ -146,21 +134,10 @@ bool nozzle_point(State& S)
     eq.BT = eq.BT / pt.PP * pt.PPK;
 
     if (pt.FKP) {
-        // Throat: flow speed equals sound speed. Move the bracket end on this side.
-        const double D = pt.W - pt.WA;
-        if (D > 0)
-            pt.PX = pt.PP;
-        else
-            pt.PY = pt.PP;
-        const bool found = std::fabs(D) / pt.WA <= kThroatSpeedTol ||
-                           (pt.PY - pt.PX) / pt.PY <= kThroatBracketTol;
-        if (!found) return false;
-        pt.FKP = false;
+        // Throat: flow speed equals sound speed. Its flow complex is the propellant's.
+        if (!throat_found(S)) return false;
         rep.BTMIN = eq.BT;
         rep.ST(23, rep.CT) = eq.BT;
-        pt.PX = pt.PY = pt.FX = pt.FY = 0;
-        pt.W = pt.WA;
-        pt.PKP = pt.PP;
     }
 
     // Mean isentropic exponent from the chamber to this section.
@@ -170,17 +147,8 @@ bool nozzle_point(State& S)
                           ((1 - pt.ZKK) * eq.MG * pt.PP * pt.TK));
     }
 
-    if (S.task.FFF && pt.PX != pt.PY) {
-        // Area-ratio section: the residual stays in RR for the next pressure step.
-        eq.E = rep.RR;
-        rep.RR = pt.DA * (pt.FA - eq.BT / rep.BTMIN);
-        const bool found = std::fabs(rep.RR) <= kAreaTol * pt.FA ||
-                           std::fabs(pt.PY - pt.PX) < kAreaBracketTol * pt.PY;
-        if (!found) return false;
-        pt.PX = pt.PY;
-        rep.RR = eq.E;
-    }
-    return true;
+    // Area-ratio section: the residual stays in RR for the next pressure step.
+    return section_found(S);
 }
 
 //! Names of the values of the ratio, chamber and section lines, for the overflow notes.
@@ -336,8 +304,8 @@ void store_composition(State& S)
 
 // OUT: reports a finished point. For a nozzle point it first forms the flow velocity (specific
 // impulse), the vacuum impulse, the flow complex, the area ratio and the mean isentropic
-// exponent, and runs the convergence tests of the throat and area-ratio searches; an iterate
-// that has not converged is not reported.
+// exponent, and runs the convergence tests of the throat and area-ratio searches (which the
+// nozzle subsystem owns with the searches); an iterate that has not converged is not reported.
 //   reads  S.pt, S.eq, S.tr, S.task (ALFA, KAPPA, BP, FFF, FIS, FV, FHAC, HAC), S.sp (N, XF2)
 //   writes S.rep (RR, PYD, PYDP, BTMIN, ST, CT, CC, AP), S.pt (W, PX, PY, FX, FY, FKP, PKP),
 //          S.eq (BT, E; in table mode PR and XR are sorted and rewritten)
