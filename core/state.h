@@ -195,18 +195,30 @@ struct TransRec {
     Array1<double, 500> NT;     //!< viscosity of each pure gas [poise]
 };
 
+//! The report page, which OUT fills, APAGE closes and DIRECT writes ratio lines on.
+//! Rows of the page table before the composition, and the composition rows a page holds.
+inline constexpr int kPropertyRows = 31;
+inline constexpr int kCompositionRows = 49;
+//! Points a table-mode page shows side by side.
+inline constexpr int kPageColumns = 6;
+//! Counted lines that fill a line-mode page: the next point closes it first.
+inline constexpr int kPageLines = 49;
+//! Lines a new ratio's line counts on an open line-mode page.
+inline constexpr int kRatioLines = 3;
+
 //! 7. Report.
 struct ReportRec {
     double PYD = 0;             //!< specific impulse [m/s]
     double PYDP = 0;            //!< vacuum specific impulse [m/s]
     double BTMIN = 0;           //!< flow complex at the throat [m/s]
     double RR = 0;              //!< gas constant; mean isentropic exponent; area-ratio residual
-    Array2<double, 80, 7> ST;   //!< page table: rows 1-31 properties, 32-80 packed composition
+    //! page table: rows 1-31 properties, 32-80 packed composition; a column per point, 1-6
+    Array2<double, kPropertyRows + kCompositionRows, kPageColumns + 1> ST;
     int CT = 0;                 //!< next free column of ST
     int CC = 0;                 //!< line count (line mode) / composition rows (table mode)
     int AP = 0;                 //!< report mode of the last report
-    Array1<int, 7> NS;          //!< library numbers of the composition row being printed
-    Array2<int, 3, 7> column_point;  //!< IA, IPK, IPA of the point in each page column
+    Array1<int, kPageColumns + 1> NS;  //!< library numbers of the composition row printed
+    Array2<int, 3, kPageColumns + 1> column_point;  //!< IA, IPK, IPA of each column's point
 };
 
 //! 8. Shared scratch whose value one routine leaves for another.

@@ -216,11 +216,11 @@ Step next_ratio(State& S)
         }
         pt.H = task.ALFA(pt.IA) * task.KAPPA;
         if (task.BP == 1 && S.rep.CC != 0) {
-            if (S.rep.CC < 46) {
+            if (S.rep.CC < kPageLines - kRatioLines) {
                 write_noting_overflow(S, ratio_line(),
                                       {Value::real(task.ALFA(pt.IA)), Value::real(pt.H)},
                                       {"ALFA", "K1"}, pt.IA, 0, 0);
-                S.rep.CC += 3;
+                S.rep.CC += kRatioLines;
             } else {
                 call_routine(S, &Routines::APAGE);
             }

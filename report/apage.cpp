@@ -24,12 +24,10 @@ constexpr double kZeroAmountMark = 1.0000100135803223;
 static_assert(kZeroAmountMark == double(1.00001f));
 //! Rounding margin when the library number is read from the fraction of an identification value.
 constexpr double kNumberMargin = 0.00005;
-//! Lines of a line-mode page before its closing rule.
-constexpr int kPageLines = 49;
-//! Rows of the page table: properties of every point, nozzle rows, electrical rows.
+//! Last rows of the page table's row groups: properties of every point, nozzle rows; the
+//! electrical rows follow up to kPropertyRows.
 constexpr int kPointRows = 18;
 constexpr int kNozzleRows = 25;
-constexpr int kPropertyRows = 31;
 //! Names are held for library numbers 1..999.
 constexpr int kNamedSpecies = 999;
 //! Width of one composition group: name A8, number I4, value G9.3.

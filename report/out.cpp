@@ -33,11 +33,6 @@ constexpr double kVolumeFactor = 82.06305010256294;
 //! Amounts below this share of the total are shown as decimal logarithms (1e-18 as a float).
 constexpr double kLogShare = 1.000000045813705e-18;
 static_assert(kLogShare == double(1e-18f));
-//! Rows of the page table before the composition; composition rows a page holds.
-constexpr int kPropertyRows = 31;
-constexpr int kMaxCompositionRows = 49;
-//! Line count at which a line-mode page is closed before the next point.
-constexpr int kPageLines = 49;
 //! Line count of a freshly opened page (rule, title, column titles, system title, ratio).
 constexpr int kHeaderLines = 7;
 
@@ -294,8 +289,8 @@ void store_composition(State& S)
             eq.PR(i) = (p - S.pt.W) * kLog10Factor;
     }
     // A page shows as many composition rows as its richest column needs.
-    rep.CC = std::max(rep.CC, std::min(N, kMaxCompositionRows));
-    const int rows = std::min(N, kMaxCompositionRows);
+    rep.CC = std::max(rep.CC, std::min(N, kCompositionRows));
+    const int rows = std::min(N, kCompositionRows);
     for (int i = 1; i <= rows; ++i)
         rep.ST(kPropertyRows + i, rep.CT) = pack_entry(eq.PR(i), std::fabs(eq.XR(i)));
 }
@@ -337,7 +332,7 @@ void OUT(State& S)
     rep.column_point(2, rep.CT) = S.pt.IPK;
     rep.column_point(3, rep.CT) = S.pt.IPA;
     rep.CT += 1;
-    if (rep.CT == 7) APAGE(S);
+    if (rep.CT == kPageColumns + 1) APAGE(S);
 }
 
 }  // namespace tev
