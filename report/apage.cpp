@@ -3,27 +3,20 @@
 #include "report/report.h"
 
 #include <cmath>
-#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "core/constants.h"
 #include "core/layout.h"
 #include "core/library_format.h"
 #include "core/report_line.h"
 #include "core/sink.h"
+#include "report/composition.h"
 #include "report/texts.h"
 
 namespace tev {
 
 namespace {
 
-//! A packed composition entry at or above this carries a species of zero amount
-//! (1.00001 as a float).
-constexpr double kZeroAmountMark = 1.0000100135803223;
-static_assert(kZeroAmountMark == double(1.00001f));
-//! Rounding margin when the library number is read from the fraction of an identification value.
-constexpr double kNumberMargin = 0.00005;
 //! Last rows of the page table's row groups: properties of every point, nozzle rows; the
 //! electrical rows follow up to kPropertyRows.
 constexpr int kPointRows = 18;
@@ -70,36 +63,6 @@ const Layout& page_closing()
 {
     static const Layout l("(1X,120('.'),5(/))");
     return l;
-}
-
-//! 0.1 raised to k by repeated multiplication (k < 0: its reciprocal), as the packing does.
-double tenth_power(long k)
-{
-    double r = 1;
-    for (long i = 0; i < std::labs(k); ++i) r = r * 0.1;
-    return k < 0 ? 1 / r : r;
-}
-
-//! The library number a packed composition entry carries. A zero-amount entry (an
-//! identification value) is set to 0 so that 0 is printed.
-int unpack_number(double& v)
-{
-    if (v >= kZeroAmountMark) {
-        const double fraction = v - std::trunc(v) + kNumberMargin;
-        const int number = static_cast<int>(std::trunc(fraction * libfmt::kNumberScale));
-        v = 0;
-        return number;
-    }
-    double R = 1;
-    if (v < 0) {
-        R = tenth_power(static_cast<long>(std::trunc(std::log(std::fabs(v)) * kLog10Factor)));
-    } else {
-        while (std::fabs(v * R) < 0.1) R = R * 10;
-    }
-    // Up to 1e11: the difference is formed in 64-bit integers.
-    const auto all_digits = static_cast<std::int64_t>(std::trunc(std::fabs(v * R * 1e10) + 0.5));
-    const auto value_digits = static_cast<std::int64_t>(std::trunc(std::fabs(v * R * 1e6)));
-    return static_cast<int>(all_digits - 10000 * value_digits);
 }
 
 //! The printed name of a library number.

@@ -13,6 +13,7 @@
 #include "core/report_line.h"
 #include "core/sink.h"
 #include "nozzle/nozzle.h"
+#include "report/composition.h"
 #include "report/texts.h"
 
 namespace tev {
@@ -75,34 +76,6 @@ const Layout& section_line()
 
 //! The value as the nearest single-precision number, as the printed figures are rounded.
 double as_single(double x) { return static_cast<double>(static_cast<float>(x)); }
-
-//! 0.1 raised to k by repeated multiplication (k < 0: its reciprocal).
-double tenth_power(long k)
-{
-    double r = 1;
-    for (long i = 0; i < std::labs(k); ++i) r = r * 0.1;
-    return k < 0 ? 1 / r : r;
-}
-
-//! Packs a mole fraction (x > 0) or the decimal logarithm of one (x < 0) with the library
-//! number carried in the fraction of w = |XF2|: six significant digits of x, then the number
-//! in the next four, scaled back so that three printed digits still show x.
-double pack_entry(double x, double w)
-{
-    const double number_part = w - std::trunc(w);  // library number / 10^4
-    if (x == 0) return w;
-    // A point with non-finite amounts is not reported; nothing is packed for it.
-    if (!std::isfinite(x)) return 0;
-    double R = 1;
-    if (x > 0) {
-        while (std::fabs(x * R) < 0.1) R = R * 10;
-    } else {
-        R = tenth_power(static_cast<long>(std::trunc(std::log(std::fabs(x)) * kLog10Factor)));
-    }
-    const double m = std::trunc(std::fabs(x * R * 1e6) + 0.5);
-    const double packed = (m + number_part) / R * 1e-6;
-    return x > 0 ? packed : -packed;
-}
 
 //! Number of listed species: the species selection leaves their indices at the front of HAC,
 //! followed by zeros.
