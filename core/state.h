@@ -109,6 +109,10 @@ struct SpeciesRec {
     bool SPRING = false;        //!< the temperature bracket is narrow (< 100 K)
 };
 
+//! Positions of the equilibrium basis: the elements a propellant may hold (the electron counts
+//! as one).
+inline constexpr int kBasisSize = 10;
+
 //! 4. Equilibrium state and mixture results.
 struct EquilRec {
     ElementTable MC;            //!< element amounts of the mixture [mol/kg]; MC(98) != 0: ions
@@ -117,10 +121,10 @@ struct EquilRec {
     Array1<double, 500> PR;     //!< P at the last finished solution; mole fractions after TEPL
     Array1<double, 500> XR;     //!< composition stored for interpolation; scratch of OUT
     Array1<double, 500> MK;     //!< molar mass of each species [g/mol]
-    Array1<double, 10> A5;      //!< species index at each basis position
-    Array1<double, 10> A6;      //!< coefficients of the current formation reaction over the basis
-    Array1<double, 10> LP;      //!< ln of the amount of each basis species
-    Array2<double, 10, 10> BLB; //!< inverse basis composition matrix (basis position, element pos.)
+    Array1<double, kBasisSize> A5;  //!< species index at each basis position
+    Array1<double, kBasisSize> A6;  //!< coefficients of the current formation reaction
+    Array1<double, kBasisSize> LP;  //!< ln of the amount of each basis species
+    Array2<double, kBasisSize, kBasisSize> BLB;  //!< inverse basis matrix (position, element)
     double MMC = 0;             //!< smallest significant amount [mol/kg]
     double E1 = 0;              //!< affinity tolerance 5e-5 (single precision)
     double E2 = 0;              //!< affinity tolerance 5e-4 (single precision)

@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "core/layout.h"
+#include "core/library_format.h"
 
 namespace tev {
 
@@ -23,8 +24,6 @@ constexpr double kLineRatioLimit = 9.9995;
 constexpr double kTableRatioLimit = 10000.0;
 //! Smallest stoichiometric ratio that is one: below it the fuel's valence is a rounding zero.
 constexpr double kMinKappa = 1e-9;
-//! Elements the equilibrium basis holds (the electron counts as one).
-constexpr int kMaxElements = 10;
 
 //! The text of a formatted field without its leading and trailing blanks.
 std::string trimmed(const std::string& s)
@@ -56,11 +55,11 @@ void check_task(State& S)
 
     // Elements of the propellant: the fuel's, and the oxidizer's when ratios mix them in.
     int elements = 0;
-    for (int i = 1; i <= 98; ++i)
+    for (int i = 1; i <= libfmt::kElements; ++i)
         if (task.G(i) != 0 || (task.NA != 0 && task.O(i) != 0)) ++elements;
-    if (elements > kMaxElements)
+    if (elements > kBasisSize)
         fail("the propellant has " + std::to_string(elements) + " elements; the equilibrium " +
-             "basis holds at most " + std::to_string(kMaxElements));
+             "basis holds at most " + std::to_string(kBasisSize));
     if (elements == 0) fail("the propellant's recipes name no element");
 
     // A fuel that does not reduce (water, nitrogen) or an oxidizer that does not oxidize

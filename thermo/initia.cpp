@@ -17,8 +17,6 @@ using libfmt::kElectron;
 using libfmt::kSlots;
 using libfmt::slot_count;
 using libfmt::slot_element;
-//! Basis positions available.
-constexpr long kMaxBasis = 10;
 //! Starting value of the common amount search (1e17 held as a float) [mol/kg].
 constexpr double kMinStart = 9.999999843067494e+16;
 static_assert(kMinStart == double(1e17f));
@@ -63,7 +61,7 @@ void INITIA(State& S)
     const long N = sp.N;
     const bool ions = eq.MC(kElectron) > 0;
 
-    if (M < 1 || M > kMaxBasis || M > N || N > sp.ENT.size() || sp.NG > N)
+    if (M < 1 || M > kBasisSize || M > N || N > sp.ENT.size() || sp.NG > N)
         bad_selection("M = " + std::to_string(M) + " elements for N = " + std::to_string(N) +
                       " species; the basis holds 1 to 10 elements");
     // Species 1..M must be the single-element species, each a known element.
