@@ -488,7 +488,7 @@ void after_input(State& S)
 
 // The cycle (see the file comment).
 //   reads  everything the routines leave for it: U, FOT, FPP, KAMEPA, T, T1, T2, H, IS, SS,
-//          CPR, CPZ, MS, CV, E, PR, MC(98), the task flags
+//          CPR, CPZ, MS, CV, E, PR, MC(kElectron), the task flags
 //   writes T, T1, T2, DT, W, W2, XR, P (blend), the pressure search start, CV, K5, WA, the
 //          flags FW, FB, FZC, FPZ, F1, F5, SPRING, and the convergence bookkeeping in S.st
 //   ends   after APAGE when DIRECT has no point left (or its call bound is reached); returns

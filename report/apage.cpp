@@ -136,7 +136,7 @@ void composition_row_line(State& S, int row, int columns)
 // APAGE: closes the current report page. In line mode it fills the page to its fixed length
 // and ends it with a rule; in table mode it prints the stored columns (property rows, the
 // electrical rows with ions, the composition with species names) and clears the table.
-//   reads  S.rep (AP, CC, CT, ST), S.task.FIS, S.eq.MC(98), S.lib (RDAT, KOM)
+//   reads  S.rep (AP, CC, CT, ST), S.task.FIS, S.eq.MC(kElectron), S.lib (RDAT, KOM)
 //   writes S.rep.CC = 0; in table mode S.rep.CT = 1, S.rep.ST = 0, S.rep.NS
 //   ends   without writing anything when no page is open
 void APAGE(State& S)
