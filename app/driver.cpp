@@ -30,8 +30,8 @@
 //   Freezing     a nozzle point below the freezing temperature TZAM: the solver is asked to
 //                search the pressure at which the flow reaches TZAM (P1, P2, FPZ).
 //   Interpolation  a converged point inside a jump of W(T) takes the linear blend of the
-//                current composition and the one stored at W2 that meets the target (when
-//                the two lie on either side of it; once per point).
+//                current composition and the one stored at W2 that meets the target, unless
+//                the blend would leave an unphysical composition.
 //   Recompute    FUNC at the new T, then the next equilibrium.
 //   Finish       speed of sound and heat-capacity ratio (with a second solution at 1.005 p
 //                when the equilibrium and frozen heat capacities differ), TEPL, SIGMA with
@@ -75,6 +75,8 @@ constexpr double kHalf = 0.5;
 //! Temperature step below which the iteration has converged [K] (0.3 as a float).
 constexpr double kTempTol = 0.30000001192092896;
 static_assert(kTempTol == double(0.3f));
+//! Relative change of the products' mass beyond which a blend of compositions is refused [-].
+constexpr double kBlendMassTol = 1e-6;
 //! A converged point whose Newton correction still exceeds this is reported unbalanced [K].
 constexpr double kUnbalancedT = 5.0;
 //! Factor on the pressure that opens the freezing-point pressure search [-].
@@ -116,7 +118,6 @@ struct Cycle {
     const CycleLimits& limits;
     int steps = 0;               //!< temperature steps of the current point
     bool equili_failed = false;  //!< an EQUILI call of the current point hit one of its bounds
-    bool blended = false;        //!< the current point has taken its interpolation step
     double t2_start = 0;         //!< upper temperature bracket the point started with [K]
     bool reopened = false;       //!< the chamber bracket was reopened to its full height
     bool unbalanced = false;     //!< the iteration closed onto a jump of W(T), balance still off
@@ -176,7 +177,6 @@ Step point_start(Cycle& c)
     auto& S = c.S;
     c.steps = 0;
     c.equili_failed = false;
-    c.blended = false;
     c.t2_start = S.pt.T2;
     c.reopened = false;
     c.unbalanced = false;
@@ -210,6 +210,39 @@ Step equilibrium(Cycle& c)
         return Step::Finish;
     }
     return Step::Balance;
+}
+
+//! Whether the blend PR (1 - e) + XR e of the current and the stored composition is still a
+//! composition of the same propellant: no amount held directly on both sides comes out
+//! negative (it would be read as a logarithm); the mass of the species, amounts in logarithmic
+//! form included, stays that of the current composition, so that no matter is made or lost
+//! (blending a logarithm with an amount, or extrapolating, can do either, and repeated
+//! extrapolating blends multiply any such error by 1 - e each time); and the condensed mass
+//! fraction, summed as the solver sums it, stays within [0, 1]. The listed species are left
+//! out of the sums, as the solver leaves them out. Every other blend, repeated or mildly
+//! extrapolating, is sound.
+bool blend_is_physical(const State& S, double e)
+{
+    const auto& eq = S.eq;
+    const auto& sp = S.sp;
+    const auto& HAC = S.task.HAC;
+    const auto amount = [](double p) { return p >= 0 ? p : std::exp(p); };
+    double mass_now = 0, mass_blend = 0, condensed = 0;
+    int listed = 1;  // HAC walks in step with the species index
+    for (long i = 1; i <= sp.N; ++i) {
+        const double a = eq.PR(i), b = eq.XR(i);
+        const double v = a * (1 - e) + b * e;
+        if (a >= 0 && b >= 0 && v < 0) return false;
+        if (S.task.FHAC && listed <= 5 && HAC(listed) == i) {
+            ++listed;
+            continue;
+        }
+        mass_now += eq.MK(i) * amount(a);
+        mass_blend += eq.MK(i) * amount(v);
+        if (i > sp.NG) condensed += eq.MK(i) * v;
+    }
+    const double zk = 0.001 * condensed;
+    return std::fabs(mass_blend - mass_now) <= kBlendMassTol * mass_now && zk >= 0 && zk <= 1;
 }
 
 // Balance: one step of the temperature iteration (see the file comment).
@@ -312,15 +345,14 @@ Step balance(Cycle& c)
     // of the two sides that meets the target clears the mark at its own convergence.
     c.unbalanced = std::fabs((pt.W - pt.H) / sp.C) > kUnbalancedT;
 
-    // Converged. Inside a jump of W(T) the composition is blended with the stored partner,
-    // but only with one on the other side of the target: a partner on the same side would
-    // extrapolate the composition far beyond both solutions (amounts out of balance, even
-    // negative), so the point then keeps the current solution, within 0.3 K of the jump.
+    // Converged. Inside a jump of W(T) the composition is blended with the stored partner.
     if (!pt.KAMEPA && S.task.TZAM > pt.T && !eq.FZC) return Step::FreezingRestart;
-    // The blend is taken once per point: the solver re-solves a blended composition above
-    // TZAM, and the next converged arrival would blend again, 0.001 K further, without end.
-    if (sp.SPRING && std::fabs(pt.W2) > 0 && (pt.W - pt.H) * (pt.W2 - pt.H) <= 0 && !c.blended)
-        return Step::Interpolation;
+    if (sp.SPRING && std::fabs(pt.W2) > 0) {
+        // A blend that would leave negative amounts, make or lose matter, or put the condensed
+        // fraction outside [0, 1] (an extrapolation by a factor near -33 did) is not taken:
+        // the point keeps the current solution, within 0.3 K of the jump.
+        if (blend_is_physical(S, (pt.W - pt.H) / (pt.W - pt.W2))) return Step::Interpolation;
+    }
     return Step::Finish;
 }
 
@@ -345,7 +377,6 @@ Step interpolation(Cycle& c)
 {
     auto& S = c.S;
     auto& eq = S.eq;
-    c.blended = true;
     eq.FZC = true;
     eq.F1 = false;
     eq.E = (S.pt.W - S.pt.H) / (S.pt.W - S.pt.W2);

@@ -9,7 +9,9 @@ namespace tev {
 //! Bounds of the cycle's loops. Reaching one is reported in the report and the run goes on
 //! (or, for the run bound, ends with the page closed); it is never looped on.
 struct CycleLimits {
-    int temperature_steps = 200;   //!< temperature steps of one point before it is finished as is
+    //! Temperature steps of one point before it is finished as is. Points inside a jump of
+    //! W(T) may blend and re-solve a few hundred times before the bisection lets go.
+    int temperature_steps = 1000;
     long points = 10'000'000;      //!< DIRECT calls of one run before the run is stopped
 };
 
