@@ -71,9 +71,12 @@ constexpr int kMaxSearchSteps = 100;
 constexpr int kPlainSecantSteps = 25;
 //! Throat steps taken with the pressure correction alone; later ones halve the bracket. The
 //! correction can overshoot by a steady factor near two (the equilibrium heat capacity it uses
-//! carries the solver's tolerance), and then its iterates alternate between the two ends of the
-//! bracket without closing it.
-constexpr int kPlainThroatSteps = 25;
+//! carries the solver's tolerance), and then its iterates alternate between the two ends of a
+//! bracket that closes by a per cent or less a step. The correction is given a fair chance: on
+//! LOX/LH2, kerosene, methane, hydrazine, MMH and ethanol propellants at 0.3-30 MPa the searches
+//! it closes take at most 44 steps, while the steadily overshooting ones would take 74 to 417;
+//! halved after 60 steps, those end within 5 more, well inside kMaxSearchSteps.
+constexpr int kPlainThroatSteps = 60;
 
 //! The throat temperature estimate 0.6^0.12, formed in double from the two float constants.
 const double kThroatTempFactor = std::pow(kThroatTempBase, kThroatTempPower);

@@ -592,42 +592,68 @@ TEST(ThroatSearch, AThroatThatDoesNotConvergeSkipsItsSectionsAndTheRunGoesOn)
     EXPECT_EQ(lines, 2);
 }
 
-TEST(ThroatSearch, ACorrectionThatOvershootsTwofoldStillClosesIn)
+//! Result of a throat search whose every pressure correction lands `overshoot` times as far
+//! beyond the throat (at 0.553 of the chamber pressure) as it started before it: the iterates
+//! alternate between the ends of a bracket that narrows by 1 - overshoot a step.
+struct OvershootingThroat {
+    int iterates = 0;
+    double throat = 0;  //!< throat pressure over chamber pressure
+    int failures = 0;
+};
+OvershootingThroat overshooting_throat(double overshoot, double PPA)
 {
-    // The flow speed is built so that every pressure correction lands 0.98 times as far beyond
-    // the throat as it started before it: alone, the iterates alternate between the ends of a
-    // bracket that narrows by 2 % a step and takes some 200 steps to close. After a number of
-    // such steps the search halves the bracket instead.
     State S;
     Sink sink(nullptr, nullptr);
     throat_task(S, sink, {10}, {1});
-    const double WA = 1000, T = 3000, MS = 20, CPR = 2;
-    const double scale = 84.79000091552734 * (2 * T + WA * WA / CPR);
-    int throat_iterates = 0;
-    double throat = 0;
+    // PPA sets how far the flow speed is from the sound speed for a given pressure error, and
+    // so the step at which the test on the speed ends the search.
+    const double WA = 1000, T = 300, MS = 20, CPR = 2;
+    const double scale = 84.79000091552734 * (2 * T + WA * WA * PPA / CPR);
+    OvershootingThroat r;
     for (int n = 0; n < 1000; ++n) {
         DIRECT(S);
         if (S.pt.U == 1) break;
-        const double pstar = 0.55 * S.pt.PPK;
-        if (S.pt.FKP) ++throat_iterates;
+        const double pstar = 0.553 * S.pt.PPK;
+        if (S.pt.FKP) ++r.iterates;
         S.pt.T = T;
         S.eq.MS = MS;
         S.eq.CPR = CPR;
-        S.pt.PPA = 1;
+        S.pt.PPA = PPA;
         S.pt.WA = WA;
         S.rep.RR = 400;
         if (S.pt.KAMEPA) {
             S.eq.IS = 0;
         } else {
-            const double w2 = WA * WA + 1.98 * scale / MS * (pstar - S.pt.PP) / S.pt.PP;
+            const double w2 = WA * WA + (1 + overshoot) * scale / MS * (pstar - S.pt.PP) / S.pt.PP;
             S.eq.IS = -w2 / (44.720001220703125 * 44.720001220703125);
         }
         OUT(S);
-        if (S.pt.PKP != 0 && throat == 0) throat = S.pt.PKP / S.pt.PPK;
+        if (S.pt.PKP != 0 && r.throat == 0) r.throat = S.pt.PKP / S.pt.PPK;
     }
-    EXPECT_EQ(S.st.point_failures, 0);
-    EXPECT_LT(throat_iterates, 40);
-    EXPECT_NEAR(throat, 0.55, 0.001);
+    r.failures = S.st.point_failures;
+    return r;
+}
+
+TEST(ThroatSearch, AnAlternatingSearchThatClosesKeepsTheCorrectionsOwnIterates)
+{
+    // The bracket narrows by 0.7 % a step; the flow speed comes within 0.05 % of the sound
+    // speed at the 53rd iterate. Every iterate is the correction's own, none a midpoint.
+    const auto r = overshooting_throat(0.993, 0.01);
+    EXPECT_EQ(r.failures, 0);
+    EXPECT_EQ(r.iterates, 53);
+    const double start = 0.5699999928474426, pstar = 0.553;
+    EXPECT_NEAR(r.throat, pstar + std::pow(-0.993, r.iterates - 1) * (start - pstar), 1e-12);
+}
+
+TEST(ThroatSearch, ACorrectionThatOvershootsSteadilyStillClosesIn)
+{
+    // The bracket narrows by 2 % a step: alone, the corrections would take some 200 steps,
+    // beyond the search's bound. After 60 the search halves the bracket instead.
+    const auto r = overshooting_throat(0.98, 1);
+    EXPECT_EQ(r.failures, 0);
+    EXPECT_GT(r.iterates, 60);
+    EXPECT_LT(r.iterates, 70);
+    EXPECT_NEAR(r.throat, 0.553, 0.001);
 }
 
 }  // namespace
