@@ -66,6 +66,8 @@ static_assert(kElectronExcess == double(5e-8f));
 
 // Constants used exactly as written.
 
+//! Share of MMC below which a basis species may end the passes [-].
+constexpr double kBasisEndShare = 0.01;
 //! Equilibrium constant of a switched-off negative ion [ln].
 constexpr double kIonOff = -1e10;
 //! Step bound of a species that only grows [mol/kg].
@@ -133,7 +135,16 @@ private:
     enum class Next { kPass, kComplete, kNoGas, kReturn };
 
     Next pass();
-    void visit(int I);
+    //! Affinity of a species' formation reaction and what a visit does with it.
+    struct Affinity {
+        bool passed_over = false;  // not looked at in this pass (minor, or reactant exhausted)
+        bool settled = false;      // within tolerance, or absent and not forming: no step
+        double PI = 0, LPI = 0;    // the amount as the visit takes it, and its logarithm
+        double C = 0;              // affinity [RT]
+    };
+    Affinity affinity(int I, bool minor_skip);
+    bool in_balance();
+    bool visit(int I);  // false: the passes end at once (exhausted basis species)
     void reaction_coefficients(int I, int A1, long A2);
     void exchange_basis(int I, int I2, double PI, double LPI);
     Next complete(bool no_gas);
@@ -230,7 +241,8 @@ Solver::Next Solver::pass()
     }
     ++passes;
 
-    for (int I = 1; I <= sp.N; ++I) visit(I);
+    for (int I = 1; I <= sp.N; ++I)
+        if (!visit(I)) return Next::kComplete;  // completed as if converged
 
     if (!eq.FF) return Next::kPass;
     if (eq.FB) {
@@ -289,26 +301,23 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
     }
 }
 
-// Visit of one species: affinity of its formation reaction and, if out of tolerance, a step
-// along that reaction, which leaves every element total unchanged.
-void Solver::visit(int I)
+// Affinity of the formation reaction of species I (not in the basis) from the current basis,
+// as a visit sees it; leaves the reaction coefficients in A6, KEQ and MM. minor_skip: a gas
+// below the minor fraction is passed over (the skipping mode of the passes).
+Solver::Affinity Solver::affinity(int I, bool minor_skip)
 {
+    Affinity a;
     const int M = sp.M;
     const long A2 = static_cast<long>(sp.XF2(I));
-    // A basis species moves only with the reactions of the others. One whose amount is nearly
-    // exhausted (below a hundredth of MMC) is passed over like any other: ending the passes
-    // there, as if converged, left every later species unvisited for good when the amount is
-    // a rounding residue that no reaction raises (water alone, whose excess of oxygen sits in
-    // O2 at 1e-13 mol/kg, never formed ice at 1810 Pa and 262.9 K).
-    if (A2 < 0) return;
-
     const int A1 = sp.XF1(I);
     double PI = eq.P(I);
-    if (A1 > 0 && PI / AEQ < kMinorFraction && eq.FB) return;
+    if (A1 > 0 && PI / AEQ < kMinorFraction && minor_skip) {
+        a.passed_over = true;
+        return a;
+    }
 
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
-    const double LPI0 = A1 < 0 ? 0.0 : (PI < 0 ? PI : std::log(PI));
-    double LPI = LPI0;
+    const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : std::log(PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
     const double T = pt.T;
     const double F = eq.F;
@@ -321,19 +330,72 @@ void Solver::visit(int I)
         const double e = eq.A6(I1);
         if (e == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
-        if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) return;
+        if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) {
+            a.passed_over = true;
+            return a;
+        }
         if (A1 < 0 || PI * 100 >= eq.P(J)) MM = 0;
         KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
         if (sp.XF1(J) >= 0) Q = Q + e * (eq.LP(I1) + eq.AA);
     }
-    const double C = KEQ + Q;  // affinity [RT]: positive when species I should grow
+    a.PI = PI;
+    a.LPI = LPI;
+    a.C = KEQ + Q;  // affinity [RT]: positive when species I should grow
+    // An absent condensed species that would not form stays absent; otherwise the tolerance.
+    if (I != task.HAC(1) && A1 < 0 && PI < kCondensedAbsent && a.C < 0)
+        a.settled = true;
+    else
+        a.settled = std::fabs(a.C) < (MM == 0 ? eq.E1 : eq.E2);
+    return a;
+}
+
+// True when no species outside the basis would take a step: every one is within tolerance,
+// absent and not forming, or not looked at (a reactant exhausted). Minor species count too.
+// Leaves the state as it found it.
+bool Solver::in_balance()
+{
+    const auto A6 = eq.A6;
+    const double KEQ0 = KEQ;
+    const int MM0 = MM;
+    bool all = true;
+    for (int I = 1; I <= sp.N && all; ++I) {
+        if (static_cast<long>(sp.XF2(I)) < 0) continue;
+        const Affinity a = affinity(I, false);
+        if (!a.passed_over && !a.settled) all = false;
+    }
+    eq.A6 = A6;
+    KEQ = KEQ0;
+    MM = MM0;
+    return all;
+}
+
+// Visit of one species: affinity of its formation reaction and, if out of tolerance, a step
+// along that reaction, which leaves every element total unchanged.
+bool Solver::visit(int I)
+{
+    const int M = sp.M;
+    const long A2 = static_cast<long>(sp.XF2(I));
+    // A basis species moves only with the reactions of the others. One whose amount is nearly
+    // exhausted (below a hundredth of MMC) ends the passes at once, and the call completes as
+    // if converged, when that is so: every other species is in balance, or the amount is not a
+    // positive one (a start that no relaxation can balance, which would only use up the bound
+    // of the call). A positive residue while others are still out of balance is passed over
+    // instead: ending there left every later species unvisited for good (water alone, whose
+    // excess of oxygen sits in O2 at 1e-13 mol/kg, never formed ice at 1810 Pa and 262.9 K).
+    if (A2 < 0) return !(eq.P(I) < kBasisEndShare * eq.MMC && (eq.P(I) <= 0 || in_balance()));
+
+    const int A1 = sp.XF1(I);
+    const Affinity a = affinity(I, eq.FB);
+    if (a.passed_over) return true;
+    double PI = a.PI;
+    double LPI = a.LPI;
+    const double C = a.C;
 
     auto store = [&] {
         eq.P(I) = PI;
+        return true;
     };
-    if (I != task.HAC(1) && A1 < 0 && PI < kCondensedAbsent && C < 0) return store();
-    const double tol = MM == 0 ? eq.E1 : eq.E2;
-    if (std::fabs(C) < tol) return store();
+    if (a.settled) return store();
 
     eq.FF = false;
     double MIN = C <= 0 ? PI : kGrowBound;

@@ -468,6 +468,20 @@ TEST_F(EquiliWater, ExhaustedBasisSpeciesDoesNotStopTheOthers)
     }
 }
 
+TEST_F(EquiliWater, ExhaustedBasisSpeciesWithoutAPositiveAmountEndsThePassesAtOnce)
+{
+    // the basis species H stored in logarithmic form (a start that no relaxation balances):
+    // the call completes at once with the composition as it stands, as if converged
+    S->eq.P(3) += 0.5 * S->eq.P(1);
+    S->eq.P(1) = -50;
+    S->eq.LP(1) = -50;
+    std::vector<double> before(7);
+    for (int I = 1; I <= 6; ++I) before[static_cast<std::size_t>(I)] = S->eq.P(I);
+    tev::EQUILI(*S);
+    EXPECT_FALSE(S->st.equili_unconverged);
+    for (int I = 1; I <= 6; ++I) EXPECT_EQ(S->eq.P(I), before[static_cast<std::size_t>(I)]) << I;
+}
+
 // Carbon with its solid: below the gas threshold there is no gas phase.
 class EquiliCondensed : public ::testing::Test {
 protected:
