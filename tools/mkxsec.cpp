@@ -407,22 +407,11 @@ const char* origin_text(Origin o)
     return "";
 }
 
-int run(const std::string& xsec_path, const std::string& lib_dir)
+//! The table columns: the first 33 wanted species present in the library, each with its series
+//! or constant, in increasing library number.
+std::vector<Chosen> choose_columns(const std::map<std::string, std::vector<Series>>& series,
+                                   const std::map<std::string, int>& libnum_of)
 {
-    auto series = read_series(xsec_path);
-    std::vector<std::string> dropped;
-    for (auto& [name, list] : series) {
-        for (auto& one : list) {
-            for (auto& note : drop_misprints(one)) dropped.push_back(note);
-        }
-    }
-    const auto index = read_index(lib_dir + "/library_index.tsv");
-    std::map<std::string, int> libnum_of;
-    for (const auto& e : index) {
-        if (!libnum_of.count(e.name)) libnum_of[e.name] = e.libnum;
-    }
-
-    // Columns: the first 33 wanted species present in the library.
     std::vector<Chosen> cols;
     for (const auto& want : kColumnsWanted) {
         if (static_cast<int>(cols.size()) == kColumns) break;
@@ -468,9 +457,14 @@ int run(const std::string& xsec_path, const std::string& lib_dir)
     for (std::size_t i = 1; i < cols.size(); ++i) {
         if (cols[i].libnum == cols[i - 1].libnum) fail("two columns share a library number");
     }
+    return cols;
+}
 
-    // Positions 34..40: the neutral species of highest library number outside the columns.
-    const int top_column = cols.back().libnum;
+//! List positions 34..40: the neutral species of highest library number outside the columns,
+//! in increasing library number, all above the last column.
+std::vector<IndexEntry> species_without_column(const std::vector<IndexEntry>& index,
+                                               const std::vector<Chosen>& cols)
+{
     std::vector<IndexEntry> rest;
     for (const auto& e : index) {
         const bool column = std::any_of(cols.begin(), cols.end(),
@@ -487,33 +481,26 @@ int run(const std::string& xsec_path, const std::string& lib_dir)
     if (static_cast<int>(rest.size()) < kListSize - kColumns) fail("too few species for the list");
     rest.resize(kListSize - kColumns);
     std::reverse(rest.begin(), rest.end());
-    if (rest.front().libnum <= top_column) {
+    if (rest.front().libnum <= cols.back().libnum) {
         fail("a species without a column would precede a column species in the list");
     }
+    return rest;
+}
 
-    const auto truth = sampled_truth(cols);
-    const auto nodes = place_nodes(cols, truth);
+//! xsec_report.txt: the columns and their sources, the list, the grid, its largest
+//! interpolation error and the points left out as misprints.
+void write_report(const std::string& path, const std::vector<Chosen>& cols,
+                  const std::vector<IndexEntry>& rest, const std::vector<double>& nodes,
+                  const std::vector<std::vector<double>>& truth,
+                  const std::vector<std::string>& dropped)
+{
     std::string who;
     const auto errs = sample_errors(cols, truth, nodes, &who);
     const auto worst_at = std::max_element(errs.begin(), errs.end()) - errs.begin();
     const double worst = errs[static_cast<std::size_t>(worst_at)];
     const double where = static_cast<double>(worst_at + 1) * kStep;
 
-    // The three files.
-    std::vector<double> fq;
-    for (const auto& c : cols) fq.push_back(c.libnum);
-    for (const auto& e : rest) fq.push_back(e.libnum);
-    std::vector<double> bq = nodes;
-    bq.resize(kGridValues, 0.0);
-    std::vector<double> qj;
-    for (const double s : nodes) {
-        for (const auto& c : cols) qj.push_back(c.at(s * s));
-    }
-    write_d(lib_dir + "/fq.id", fq, 8, 9, 3);
-    write_d(lib_dir + "/bq.id", bq, 8, 9, 3);
-    write_d(lib_dir + "/qj.id", qj, 7, 11, 5);
-
-    std::ofstream rep(lib_dir + "/xsec_report.txt");
+    std::ofstream rep(path);
     if (!rep) fail("cannot write the report");
     rep << "Electron cross-section tables fq.id, bq.id, qj.id (written by mkxsec)\n\n"
         << "Unit of qj.id: a0^2 = " << kBohr2 << " m^2 (Bohr radius squared). The conductivity\n"
@@ -547,6 +534,40 @@ int run(const std::string& xsec_path, const std::string& lib_dir)
     for (const auto& note : dropped) rep << "  " << note << '\n';
     rep << "\nSources of the data: see PROVENANCE.md beside the input table (LXCat databases\n"
         << "Phelps, IST-Lisbon, Morgan; BSR calculations; Snoeckx 2023; Hayashi).\n";
+}
+
+int run(const std::string& xsec_path, const std::string& lib_dir)
+{
+    auto series = read_series(xsec_path);
+    std::vector<std::string> dropped;
+    for (auto& [name, list] : series) {
+        for (auto& one : list) {
+            for (auto& note : drop_misprints(one)) dropped.push_back(note);
+        }
+    }
+    const auto index = read_index(lib_dir + "/library_index.tsv");
+    std::map<std::string, int> libnum_of;
+    for (const auto& e : index) {
+        if (!libnum_of.count(e.name)) libnum_of[e.name] = e.libnum;
+    }
+    const std::vector<Chosen> cols = choose_columns(series, libnum_of);
+    const std::vector<IndexEntry> rest = species_without_column(index, cols);
+    const auto truth = sampled_truth(cols);
+    const auto nodes = place_nodes(cols, truth);
+
+    std::vector<double> fq;
+    for (const auto& c : cols) fq.push_back(c.libnum);
+    for (const auto& e : rest) fq.push_back(e.libnum);
+    std::vector<double> bq = nodes;
+    bq.resize(kGridValues, 0.0);
+    std::vector<double> qj;
+    for (const double s : nodes) {
+        for (const auto& c : cols) qj.push_back(c.at(s * s));
+    }
+    write_d(lib_dir + "/fq.id", fq, 8, 9, 3);
+    write_d(lib_dir + "/bq.id", bq, 8, 9, 3);
+    write_d(lib_dir + "/qj.id", qj, 7, 11, 5);
+    write_report(lib_dir + "/xsec_report.txt", cols, rest, nodes, truth, dropped);
     return 0;
 }
 
