@@ -183,7 +183,7 @@ std::vector<Condensed> choose_condensed(const std::vector<NasaSpecies>& products
     }
     std::vector<Condensed> conds;
     for (auto& key : formula_order) conds.push_back(chain_phases(by_formula[key], key));
-    // Then by the number of elements, then in the order of the NASA file.
+    // By rank, then by number of elements; the sort is stable, so otherwise in file order.
     std::stable_sort(conds.begin(), conds.end(), [](const Condensed& x, const Condensed& y) {
         const int rx = condensed_rank(x), ry = condensed_rank(y);
         if (rx != ry) return rx < ry;

@@ -106,8 +106,7 @@ void fit_condensed_records(std::vector<Condensed>& conds)
         refit(c);
     }
     while (condensed_values(conds) + 1 > kCondensedRead) conds.pop_back();
-    // The records are read while their start lies below the stop position: halve the worst
-    // piece until one more interval would not be read.
+    // Halve the worst piece until the records reach the position where reading stops.
     while (1 + condensed_values(conds) < kCondensedStop) {
         double worst = -1;
         std::size_t wi = 0, wk = 0;
