@@ -77,7 +77,7 @@ std::vector<Candidate> chosen_molecules(const std::vector<Candidate>& cand,
     auto total = [&]() { return static_cast<int>(chosen.size() + elements.size()); };
     if (total() > kGasRecords)
         throw std::runtime_error("priority elements alone give more gases than the library holds");
-    for (int z = 1; z <= 97 && total() < kGasRecords; ++z) {
+    for (int z = 1; z <= kChemicalElements && total() < kGasRecords; ++z) {
         if (allowed.count(z) || !atom_gas.count(z)) continue;
         std::set<int> next = allowed;
         next.insert(z);

@@ -139,7 +139,8 @@ LJ estimate_collision(const Formula& f, double mw, const std::vector<Analogue>& 
 double pack_collision(double sigma, double eps)
 {
     if (sigma <= 0 || eps <= 0) return 0.0;
-    return std::round(sigma * 1000) * 100000.0 + std::round(eps * 10);
+    // n*base + m: the diameter in thousandths of an angstrom, the well depth in tenths of a kelvin
+    return std::round(sigma * 1000) * tev::libfmt::kCollisionBase + std::round(eps * 10);
 }
 
 std::string thermo_name_of_trans(const std::string& trans_name)
@@ -155,7 +156,7 @@ std::string thermo_name_of_trans(const std::string& trans_name)
 
 void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table,
                        const std::map<std::string, ViscosityFit>& viscosity,
-                       const std::array<double, 99>& mu)
+                       const ElementMasses& mu)
 {
     const int electron_lib = electron_number(gases);
     // The analogues are the measured species of the table, whatever is fitted later, so that

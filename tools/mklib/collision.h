@@ -54,6 +54,6 @@ std::string thermo_name_of_trans(const std::string& trans_name);
 //! the library. Notes where each value not from the table comes from.
 void assign_collisions(std::vector<Gas>& gases, const std::map<std::string, LJ>& table,
                        const std::map<std::string, ViscosityFit>& viscosity,
-                       const std::array<double, 99>& mu);
+                       const ElementMasses& mu);
 
 }  // namespace mklib

@@ -8,6 +8,8 @@
 
 namespace mklib {
 
+namespace libfmt = tev::libfmt;
+
 namespace {
 
 std::string pad(std::string s, std::size_t w)
@@ -21,24 +23,30 @@ std::string gas_records(const std::vector<Gas>& gases)
 {
     std::vector<double> r3;
     for (auto& g : gases) {
-        r3.push_back(static_cast<double>(g.f.code()));
-        r3.push_back(identification(g.f, g.lib));
-        for (double x : g.a) r3.push_back(x);
-        r3.push_back(g.collision);
+        std::array<double, libfmt::kGasRecordValues> rec{};
+        rec[libfmt::kGasCode] = static_cast<double>(g.f.code());
+        rec[libfmt::kGasIdentification] = identification(g.f, g.lib);
+        for (long j = 0; j < libfmt::kGasCoefficients; ++j)
+            rec[libfmt::kGasFirstCoefficient + j] = g.a[j];
+        rec[libfmt::kGasCollision] = g.collision;
+        r3.insert(r3.end(), rec.begin(), rec.end());
     }
     return write_stream(r3);
 }
 
-//! r4.id: per substance its formula code, identification, record length, interval count and
-//! per interval its upper limit and b1..b5.
+//! r4.id: per substance its formula code, identification and block length, then its data block:
+//! the interval count X and per interval its upper limit and b1..b5.
 std::string condensed_records(const std::vector<Condensed>& conds)
 {
     std::vector<double> r4;
     for (auto& c : conds) {
-        r4.push_back(static_cast<double>(c.f.code()));
-        r4.push_back(identification(c.f, c.lib));
-        r4.push_back(1.0 + 6.0 * static_cast<double>(c.iv.size()));
-        r4.push_back(static_cast<double>(c.iv.size()));
+        const long X = static_cast<long>(c.iv.size());
+        std::array<double, libfmt::kCondensedHead> head{};
+        head[libfmt::kCondensedCode] = static_cast<double>(c.f.code());
+        head[libfmt::kCondensedIdentification] = identification(c.f, c.lib);
+        head[libfmt::kCondensedLength] = static_cast<double>(1 + libfmt::kIntervalValues * X);
+        r4.insert(r4.end(), head.begin(), head.end());
+        r4.push_back(static_cast<double>(X));
         for (auto& ci : c.iv) {
             r4.push_back(ci.thi);
             for (double x : ci.b) r4.push_back(x);
@@ -62,21 +70,21 @@ std::string names_table(const std::vector<Gas>& gases, const std::vector<Condens
 //! val.id: the element masses (the NASA atoms' molecular weights where present) and valences.
 std::string element_table(const std::map<int, const NasaSpecies*>& atom_gas)
 {
-    const std::array<double, 99> mu = element_masses(atom_gas);
+    const ElementMasses mu = element_masses(atom_gas);
     std::ostringstream v;
     v << "! Element table: atomic masses MU [g/mol] of elements 1-97 and of the electron "
          "(98); valences V: reducing elements positive, oxidizing elements negative "
          "(O -2, halogens -1), nitrogen, noble gases and the electron 0.\n";
     v << "&WAL\n MU(1)=";
     char buf[64];
-    for (int z = 1; z <= 98; ++z) {
+    for (int z = 1; z <= libfmt::kElements; ++z) {
         std::snprintf(buf, sizeof buf, "%.9g", mu[z]);
-        v << buf << (z < 98 ? "," : "") << (z % 8 == 0 ? "\n  " : " ");
+        v << buf << (z < libfmt::kElements ? "," : "") << (z % 8 == 0 ? "\n  " : " ");
     }
     v << "\n V(1)=";
-    for (int z = 1; z <= 98; ++z) {
+    for (int z = 1; z <= libfmt::kElements; ++z) {
         std::snprintf(buf, sizeof buf, "%.1f", z == kElectron ? 0.0 : element_valence(z));
-        v << buf << (z < 98 ? "," : "") << (z % 12 == 0 ? "\n  " : " ");
+        v << buf << (z < libfmt::kElements ? "," : "") << (z % 12 == 0 ? "\n  " : " ");
     }
     v << "\n/\n";
     return v.str();
@@ -122,21 +130,21 @@ std::vector<std::pair<std::string, std::string>> library_files(const GasChoice& 
             {"library_index.tsv", library_index(choice.gases, conds)}};
 }
 
-std::array<double, 99> element_masses(const std::map<int, const NasaSpecies*>& atom_gas)
+ElementMasses element_masses(const std::map<int, const NasaSpecies*>& atom_gas)
 {
-    std::array<double, 99> mu{};
-    for (int z = 1; z <= 97; ++z) mu[z] = standard_atomic_weights()[z];
+    ElementMasses mu{};
+    for (int z = 1; z <= kChemicalElements; ++z) mu[z] = standard_atomic_weights()[z];
     for (auto& [z, s] : atom_gas)
-        if (z <= 97) mu[z] = s->mw;
+        if (z <= kChemicalElements) mu[z] = s->mw;
     mu[kElectron] = atom_gas.count(kElectron) ? atom_gas.at(kElectron)->mw : 0.000548579903;
     return mu;
 }
 
-double program_molar_mass(const Formula& f, const std::array<double, 99>& mu)
+double program_molar_mass(const Formula& f, const ElementMasses& mu)
 {
     double sum = 0;
     for (const auto& [z, digit] : f.slots) {
-        const double c = (z == kElectron && digit == 2) ? -1.0 : digit;
+        const double c = libfmt::signed_count(z, digit);
         sum = sum + mu[z] * c;
     }
     return sum;

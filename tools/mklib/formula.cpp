@@ -7,9 +7,11 @@
 
 namespace mklib {
 
-const std::array<const char*, 98>& element_symbols()
+namespace libfmt = tev::libfmt;
+
+const std::array<const char*, kChemicalElements + 1>& element_symbols()
 {
-    static const std::array<const char*, 98> s = {
+    static const std::array<const char*, kChemicalElements + 1> s = {
         "",   "H",  "He", "Li", "Be", "B",  "C",  "N",  "O",  "F",  "Ne", "Na", "Mg", "Al",
         "Si", "P",  "S",  "Cl", "Ar", "K",  "Ca", "Sc", "Ti", "V",  "Cr", "Mn", "Fe", "Co",
         "Ni", "Cu", "Zn", "Ga", "Ge", "As", "Se", "Br", "Kr", "Rb", "Sr", "Y",  "Zr", "Nb",
@@ -20,9 +22,9 @@ const std::array<const char*, 98>& element_symbols()
     return s;
 }
 
-const std::array<double, 98>& standard_atomic_weights()
+const std::array<double, kChemicalElements + 1>& standard_atomic_weights()
 {
-    static const std::array<double, 98> w = {
+    static const std::array<double, kChemicalElements + 1> w = {
         0.0,       1.00794,   4.002602,  6.941,     9.012182,  10.811,    12.0107,   14.0067,
         15.9994,   18.9984032, 20.1797,  22.98977,  24.305,    26.981538, 28.0855,   30.973761,
         32.065,    35.453,    39.948,    39.0983,   40.078,    44.95591,  47.867,    50.9415,
@@ -70,7 +72,7 @@ int element_number(const std::string& symbol)
     const std::string u = up(s);
     if (u == "E") return kElectron;
     const auto& sym = element_symbols();
-    for (int z = 1; z <= 97; ++z)
+    for (int z = 1; z <= kChemicalElements; ++z)
         if (up(sym[z]) == u) return z;
     return 0;
 }
@@ -84,28 +86,24 @@ const std::vector<int>& priority_elements()
 
 std::int64_t Formula::code() const
 {
-    std::int64_t c = 0, f = 1;
-    for (auto& s : slots) {
-        c += s.first * f;
-        f *= 100;
-    }
+    std::int64_t c = 0;
+    int k = 0;
+    for (auto& s : slots) c += s.first * libfmt::code_place(++k);
     return c;
 }
 
 std::int64_t Formula::digits() const
 {
-    std::int64_t c = 0, f = 1;
-    for (auto& s : slots) {
-        c += s.second * f;
-        f *= 10;
-    }
+    std::int64_t c = 0;
+    int k = 0;
+    for (auto& s : slots) c += s.second * libfmt::count_place(++k);
     return c;
 }
 
 int Formula::charge() const
 {
     for (auto& s : slots)
-        if (s.first == kElectron) return s.second == 2 ? 1 : -1;
+        if (s.first == kElectron) return s.second == libfmt::kPositiveIonDigit ? 1 : -1;
     return 0;
 }
 
@@ -132,24 +130,29 @@ Formula encode_formula(const std::vector<std::pair<std::string, double>>& atoms)
         if (std::fabs(cnt - r) > 1e-6) { f.why = "fractional count"; return f; }
         int d = static_cast<int>(r);
         if (z == kElectron) {
-            if (d == 1) d = 1;
-            else if (d == -1) d = 2;
-            else { f.why = "charge"; return f; }
-        } else if (d < 1 || d > 9) {
+            if (d != 1 && d != -1) {
+                f.why = "charge";
+                return f;
+            }
+            d = d == 1 ? libfmt::kNegativeIonDigit : libfmt::kPositiveIonDigit;
+        } else if (d < 1 || d >= libfmt::kCountBase) {
             f.why = "count";
             return f;
         }
         f.slots.emplace_back(z, d);
     }
     if (f.slots.empty()) { f.why = "no elements"; return f; }
-    if (f.slots.size() > 4) { f.why = "more than four elements"; return f; }
+    if (static_cast<int>(f.slots.size()) > libfmt::kSlots) {
+        f.why = "more than four elements";
+        return f;
+    }
     f.ok = true;
     return f;
 }
 
 double identification(const Formula& f, int libnum)
 {
-    return static_cast<double>(f.digits()) + libnum / 1e4;
+    return libfmt::identification(f.digits(), libnum);
 }
 
 }  // namespace mklib

@@ -8,18 +8,22 @@
 #include <utility>
 #include <vector>
 
+#include "core/library_format.h"
+
 namespace mklib {
 
-//! Electron element number.
-inline constexpr int kElectron = 98;
+//! Element number of the electron, the last element of the library.
+using tev::libfmt::kElectron;
+//! The chemical elements 1..kChemicalElements come before the electron.
+inline constexpr int kChemicalElements = kElectron - 1;
 
 //! Symbols of elements 1..97 (index = atomic number).
-const std::array<const char*, 98>& element_symbols();
+const std::array<const char*, kChemicalElements + 1>& element_symbols();
 
 //! Standard atomic weights of elements 1..97 [g/mol] (IUPAC, mass number of the longest-lived
 //! isotope for elements without a stable one); replaced by the NASA atom's molecular weight
 //! wherever the NASA data has the atom, so that masses agree with the NASA molecular weights.
-const std::array<double, 98>& standard_atomic_weights();
+const std::array<double, kChemicalElements + 1>& standard_atomic_weights();
 
 //! Signed valence of each element for the oxidizer-excess ratio: reducing elements count with
 //! their usual highest oxidation state in combustion products (positive), oxygen -2, the
@@ -34,9 +38,8 @@ int element_number(const std::string& symbol);
 //! combustion; the electron always counts as one of them.
 const std::vector<int>& priority_elements();
 
-//! A species formula as the library encodes it: up to four (element, digit) slots in increasing
-//! element number. The electron's digit is 1 for one electron in excess (a negative ion or the
-//! electron itself) and 2 for one electron short (a positive ion).
+//! A species formula as the library encodes it (core/library_format.h): up to four (element,
+//! digit) slots in increasing element number, the electron's digit telling the charge.
 struct Formula {
     std::vector<std::pair<int, int>> slots;  //!< (element number, digit), increasing element
     bool ok = false;                         //!< representable

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/constants.h"
+#include "core/library_format.h"
 #include "thermo/species_kernels.h"
 
 namespace mklib {
@@ -108,7 +109,7 @@ std::array<double, 9> positive_ion_record(int parent_lib,
         den += du * du;
     }
     std::array<double, 9> a{};
-    a[0] = stored(parent_lib * 1e10);
+    a[0] = stored(parent_lib * tev::libfmt::kIonParentScale);
     a[5] = stored(static_cast<double>(num / den));
     const double Ts[4] = {2000, 3000, 4000, 5000};
     for (int k = 0; k < 4; ++k)
@@ -136,7 +137,7 @@ std::array<double, 9> negative_ion_record(int parent_lib,
     }
     auto x = least_squares(A, b, rows, 3);
     std::array<double, 9> a{};
-    a[0] = stored(-parent_lib * 1e10);
+    a[0] = stored(-parent_lib * tev::libfmt::kIonParentScale);
     a[1] = stored(x[0]);
     a[2] = stored(x[1]);
     a[3] = stored(x[2]);

@@ -52,7 +52,11 @@ struct Condensed {
     std::vector<CondInterval> iv;            //!< intervals written, increasing
     std::string name8;                       //!< name in the names table
     //! Values of its record: code, identification, length, count, six per interval.
-    int length() const { return 3 + 1 + 6 * static_cast<int>(iv.size()); }
+    int length() const
+    {
+        return static_cast<int>(tev::libfmt::kCondensedHead + 1 +
+                                tev::libfmt::kIntervalValues * static_cast<long>(iv.size()));
+    }
 };
 
 //! The gases chosen for the library and what the choice found on the way.
@@ -124,13 +128,16 @@ struct FitReport {
 };
 FitReport fit_report(const GasChoice& choice, const std::vector<Condensed>& conds);
 
-//! Element masses MU(1..98) as val.id gives them to the program [g/mol]: the NASA atoms'
-//! molecular weights where the library has the atom, standard atomic weights otherwise.
-std::array<double, 99> element_masses(const std::map<int, const NasaSpecies*>& atom_gas);
+//! Element masses MU(1..98) as val.id gives them to the program [g/mol], indexed by element.
+using ElementMasses = std::array<double, tev::libfmt::kElements + 1>;
+
+//! The element masses: the NASA atoms' molecular weights where the library has the atom,
+//! standard atomic weights otherwise.
+ElementMasses element_masses(const std::map<int, const NasaSpecies*>& atom_gas);
 
 //! Molar mass of a gas as the program forms it from the element masses [g/mol]: the slots in
 //! order, a positive ion's electron counted as -1.
-double program_molar_mass(const Formula& f, const std::array<double, 99>& mu);
+double program_molar_mass(const Formula& f, const ElementMasses& mu);
 
 //! Builds the whole library from thermo.inp, NASA's transport fits (trans.inp) and the
 //! Lennard-Jones table.

@@ -8,18 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "core/library_format.h"
 #include "tools/mklib/nasa_data.h"
 
 namespace mklib {
 
 //! Size of the gas library [records].
-inline constexpr int kGasRecords = 857;
+inline constexpr int kGasRecords = static_cast<int>(tev::libfmt::kGasRecords);
 //! Highest library number (the names table holds 999 names).
 inline constexpr int kMaxLibNum = 999;
 //! Condensed records are read while their start position is below this.
-inline constexpr int kCondensedStop = 3070;
+inline constexpr int kCondensedStop = static_cast<int>(tev::libfmt::kCondensedRecordBound);
 //! The program reads at most this many condensed values.
-inline constexpr int kCondensedRead = 3600;
+inline constexpr int kCondensedRead =
+    static_cast<int>(tev::libfmt::kCondensedBlocks * tev::libfmt::kBlockValues);
 
 //! The functions of one species against temperature [K].
 using Function = std::function<Props(double)>;

@@ -370,7 +370,8 @@ void write_collisions(std::ostream& rep, const std::vector<Gas>& gases)
             ++n_est;
         }
         std::snprintf(buf, sizeof buf, "  %4d %-9s %7.3f %8.1f  %s\n", g.lib, g.name8.c_str(),
-                      n * 0.001, (g.collision - n * 100000) * 0.1, source.c_str());
+                      n * 0.001, (g.collision - n * tev::libfmt::kCollisionBase) * 0.1,
+                      source.c_str());
         rep << buf;
     }
     rep << "  NASA viscosity: " << n_fit << ", table: " << n_table << ", parent: " << n_parent
