@@ -88,16 +88,6 @@ TEST_F(TaskFile, ExampleTaskGivesOnePointAndTheStoichiometricRatio)
     EXPECT_EQ(t.PK(2), -1.0);
 }
 
-TEST_F(TaskFile, EchoWritesSixValuesPerLineToConsoleThenFile)
-{
-    input(kExample);
-    ASSERT_EQ(sink.recorded.size(), 3u);
-    EXPECT_EQ(sink.recorded[0].substr(0, 33), "  0.10000000E+07   0.10000000E+01");
-    EXPECT_EQ(sink.recorded[2],
-              " 0.10000000E+01   0.70000000E+07   0.20000008E+01   0.00000000E+00");
-    EXPECT_EQ(console.str(), file.str());
-}
-
 TEST_F(TaskFile, RatioSectionClearsItsListAndItsSignChoosesTheReportMode)
 {
     input("1000000, 0.8, 1.0, 1.2, 999999999");

@@ -46,15 +46,6 @@ protected:
     }
 };
 
-TEST_F(LineMode, EveryLineGoesToTheConsoleAndThenIdenticallyToTheResultFile)
-{
-    chamber_point();
-    OUT(S);
-    EXPECT_EQ(console.str(), file.str());
-    const std::string ratio = " : 0.800   1.600" + blanks(103) + ":\n";
-    EXPECT_EQ(file.str().find(ratio), file.str().rfind(ratio));  // once in each stream
-}
-
 TEST_F(LineMode, TheMassRatioIsRoundedToSinglePrecisionBeforeItIsPrinted)
 {
     // The double product lies just below 1.0015, its single-precision neighbour above.
@@ -199,34 +190,6 @@ protected:
         S.task.BP = -1;
     }
 };
-
-TEST_F(TableMode, AChamberColumnHoldsThePropertyRowsButNoNozzleRows)
-{
-    chamber_point();
-    S.tr.NSM = 1e-4;
-    S.tr.LS = 0.5;
-    S.tr.LR = 0.7;
-    S.tr.PL = 0.6;
-    S.eq.NE = 3.0;
-    composition({1.0}, {21.0007});
-    OUT(S);
-    const auto& ST = S.rep.ST;
-    EXPECT_EQ(S.rep.CT, 2);
-    EXPECT_EQ(S.rep.AP, -1);
-    EXPECT_EQ(ST(1, 1), 0.8);
-    EXPECT_EQ(ST(2, 1), 0.8 * 2.0);
-    EXPECT_EQ(ST(3, 1), 7 * 9.869232877322741 * 0.10132499784231186);
-    EXPECT_EQ(ST(4, 1), 3456.4);
-    EXPECT_EQ(ST(9, 1), 4.25);
-    EXPECT_EQ(ST(11, 1), 8314.41015625 / 13.5);
-    EXPECT_EQ(ST(12, 1), 1.15);
-    EXPECT_EQ(ST(14, 1), 1500.0);
-    EXPECT_EQ(ST(18, 1), 0.6);
-    for (int i = 19; i <= 27; ++i) EXPECT_EQ(ST(i, 1), 0.0) << i;
-    EXPECT_EQ(ST(28, 1), 3.0);
-    for (int i = 29; i <= 31; ++i) EXPECT_EQ(ST(i, 1), 0.0) << i;
-    EXPECT_TRUE(lines().empty());
-}
 
 TEST_F(TableMode, AConstantVolumeChamberShowsItsSpecificVolume)
 {

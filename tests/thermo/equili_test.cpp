@@ -315,21 +315,6 @@ TEST_F(EquiliWater, HeldCompositionIsReleasedAboveTheFreezingTemperature)
     EXPECT_GT(fraction(5), 0.5);
 }
 
-TEST_F(EquiliWater, EntropyAndEnthalpyAreTheMixtureSums)
-{
-    tev::EQUILI(*S);
-    double h = 0, s = 0, n = 0;
-    for (int I = 1; I <= 6; ++I) n += S->eq.PR(I);
-    for (int I = 1; I <= 6; ++I) {
-        const double p = S->eq.PR(I);
-        h += S->sp.ENT(I) * p;
-        s += (S->sp.S(I) - tev::kR0 * std::log(p / n * S->pt.PP)) * p;
-    }
-    EXPECT_NEAR(S->eq.IS, h * 0.001 * tev::kCal, 1e-9 * std::fabs(h));
-    EXPECT_NEAR(S->eq.SS, s * 0.001 * tev::kCal, 1e-9 * s);
-    EXPECT_EQ(S->eq.E, 0.0);  // no phase transition
-}
-
 TEST_F(EquiliWater, PressureSearchMeetsTheTargetEntropy)
 {
     S->pt.PP = 7.0;

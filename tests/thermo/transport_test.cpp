@@ -74,22 +74,6 @@ TEST_F(Tepl, NitrogenAtRoomTemperatureHasItsMeasuredViscosity)
     EXPECT_NEAR(S->tr.PL, 0.71, 0.1 * 0.71);
 }
 
-TEST_F(Tepl, SingleGasGivesThePureGasClosedForms)
-{
-    const int g = add_gas(2.0, 18.015, 2.641, 809.1, 9.0);
-    S->pt.T = 3000.0;
-    tev::TEPL(*S);
-    const double nt = nt_of(18.015, 2.641, omega_low(std::log(3000.0 / 809.1)));
-    EXPECT_DOUBLE_EQ(S->tr.NT(g), nt);
-    EXPECT_DOUBLE_EQ(S->tr.NSM, nt * 0.1f);
-    EXPECT_DOUBLE_EQ(S->tr.LS1, nt / 18.015 * tev::kR0 * 3.75);
-    EXPECT_DOUBLE_EQ(S->tr.LS2, (0.4f * 9.0 / tev::kR0 - 1) / 18.015 * nt * tev::kR0 * 3.75 *
-                                    double(0.88f));
-    EXPECT_DOUBLE_EQ(S->tr.LS, (S->tr.LS1 + S->tr.LS2) * 418.4f);
-    EXPECT_DOUBLE_EQ(S->tr.LR, S->tr.LS * 3.0 / 2.0);
-    EXPECT_DOUBLE_EQ(S->tr.PL, S->tr.NSM * 2.0 / S->tr.LS * 1000);
-}
-
 TEST_F(Tepl, FractionsCountCondensedSpeciesAndDropLogEncodedAmounts)
 {
     add_gas(1.0, 28.0134, 3.798, 71.4, 6.96);
