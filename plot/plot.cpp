@@ -60,8 +60,9 @@ std::vector<Point> points(const Table& t, const std::string& kind, const std::st
               sec = t.column("section"), x = t.column(xcol), y = t.column(ycol),
               ok = t.column("converged");
     if (k < 0 || of < 0 || pc < 0 || x < 0 || y < 0) return {};
-    std::map<std::tuple<double, double, std::string>, Point> last;
-    std::vector<std::tuple<double, double, std::string>> order;
+    // Keyed by the texts: a ratio left empty (a single propellant) is a key like any other.
+    std::map<std::tuple<std::string, std::string, std::string>, Point> last;
+    std::vector<std::tuple<std::string, std::string, std::string>> order;
     for (const auto& r : t.rows) {
         if (r[static_cast<std::size_t>(k)] != kind) continue;
         if (ok >= 0 && r[static_cast<std::size_t>(ok)] == "0") continue;
@@ -72,7 +73,7 @@ std::vector<Point> points(const Table& t, const std::string& kind, const std::st
         p.x = number(r[static_cast<std::size_t>(x)]);
         p.y = number(r[static_cast<std::size_t>(y)]);
         if (std::isnan(p.x) || std::isnan(p.y)) continue;
-        const auto key = std::make_tuple(p.of, p.pc, p.section);
+        const auto key = std::make_tuple(r[static_cast<std::size_t>(of)], r[static_cast<std::size_t>(pc)], p.section);
         if (!last.count(key)) order.push_back(key);
         last[key] = p;
     }
@@ -193,7 +194,7 @@ std::string gnuplot_script(const std::vector<Figure>& figs, const std::string& d
     s << "# Figures of tevalin.csv, written by tevalin-plot; run: gnuplot tevalin_plot.gp\n";
     s << (svg ? std::string("set terminal svg size ") + kSvgSize + " dynamic font 'sans,12'\n"
               : std::string("set terminal pngcairo size ") + kPngSize + " font 'sans,11'\n");
-    s << "set grid\nset key outside right top\nset pointsize 0.8\n";
+    s << "set grid\nset key outside right top\nset offsets graph 0.02, graph 0.02, graph 0.05, graph 0.05\n";
     int block = 0;
     for (const auto& f : figs) {
         std::vector<std::string> names;
@@ -210,7 +211,7 @@ std::string gnuplot_script(const std::vector<Figure>& figs, const std::string& d
         s << (f.xlabel.rfind("area", 0) == 0 ? "set logscale x\n" : "unset logscale x\n");
         s << "plot ";
         for (std::size_t k = 0; k < f.curves.size(); ++k)
-            s << (k ? ", \\\n     " : "") << names[k] << " using 1:2 with linespoints title "
+            s << (k ? ", \\\n     " : "") << names[k] << " using 1:2 with linespoints linewidth 2 pointtype 7 pointsize 1.2 title "
               << quoted(f.curves[k].title);
         s << "\nunset output\n";
     }

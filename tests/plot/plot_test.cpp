@@ -68,10 +68,13 @@ TEST(PlotFigures, OfOneRatioGoAgainstTheAreaRatioAndAGridHasNone)
     const auto figs = figures(table(
         "point,kind,section,o_f,pc_MPa,T_K,isp_m_s,ivac_m_s,cstar_m_s,ae_at,converged\n"
         "1,chamber,,,7,3400,,,,,1\n2,throat,,,7,3200,1000,1900,1500,1,1\n"
-        "3,section,pc/pe 70,,7,2000,2500,2700,1500,9.8,1\n"));
+        "3,section,pc/pe 70,,7,2000,2500,2700,1500,9.8,1\n"
+        "4,section,pc/pe 10,,7,2400,2000,2500,1500,2.4,1\n"));
     ASSERT_EQ(figs.size(), 2u);
     EXPECT_EQ(figs[0].xlabel, "area ratio F/F*");
-    EXPECT_EQ(figs[0].curves[0].xy, (std::vector<std::pair<double, double>>{{1, 1000}, {9.8, 2500}}));
+    // No ratio (a single propellant): every section is a point of its own.
+    EXPECT_EQ(figs[0].curves[0].xy,
+              (std::vector<std::pair<double, double>>{{1, 1000}, {2.4, 2000}, {9.8, 2500}}));
     EXPECT_TRUE(figures(table("point,kind,section,o_f,pc_MPa,T_K,isp_m_s,ivac_m_s,cstar_m_s,ae_at,converged\n"
                               "1,grid,,1,,2000,,,,,1\n"))
                     .empty());
