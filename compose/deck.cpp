@@ -109,6 +109,9 @@ std::vector<double> values(const Statement& st, std::size_t from, std::size_t to
     if (to <= from) st.fail(what + ": no values");
     std::vector<double> v;
     for (std::size_t k = from; k < to; ++k) {
+        const std::string u = upper(st.words[k]);
+        if (kPressureUnits.count(u) || u == "K")
+            st.fail(what + ": the unit \"" + st.words[k] + "\" stands once, after all the values");
         const double x = positive(st, st.words[k], what);
         // bar divides exactly by ten; the other units multiply by their factor.
         v.push_back(factor == 0.1 ? x / 10 : x * factor);

@@ -200,6 +200,7 @@ TEST_F(Composer, FaultsNameTheLineAndWhatIsWrong)
         {"fuel RP-1\noxidizer O2(L)\npc 1\n", "no mixture ratio"},
         {"fuel RP-1\noxidizer O2(L)\no/f 2\n", "no chamber pressure"},
         {"fuel RP-1\noxidizer O2(L)\no/f 2\npc 10 kPa\n", "test.deck:4: pc: unknown unit \"kPa\""},
+        {"fuel RP-1\noxidizer O2(L)\no/f 2\npc 4 MPa 8 MPa\n", "pc: the unit \"MPa\" stands once, after all the values"},
         {"fuel RP-1 wt=60\nfuel CH4(L) wt=30\noxidizer O2(L)\no/f 2\npc 1\n", "mass percents add up to 90, not 100"},
         {"fuel RP-1\nfuel CH4(L)\noxidizer O2(L)\no/f 2\npc 1\n", "test.deck:1: RP-1: a fuel of several components needs wt="},
         {"fuel RP-1\noxidizer O2(L)\no/f 2\npc 1\nflame 3\n", "test.deck:5: unknown statement \"flame\""},
