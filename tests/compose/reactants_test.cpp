@@ -62,26 +62,15 @@ TEST(ReactantGenerator, PlacesEachEntryAtItsDatabaseTemperature)
 
 TEST(ReactantTable, ReadsBackWhatItWroteUnchanged)
 {
+    // Numbers are written in their shortest exact form: writing what was read gives the same text.
     const auto t = mini_table();
-    std::stringstream text;
-    write_reactant_table(text, {"a header"}, t.entries);
-    const ReactantTable back = read_reactant_table(text, "mini");
+    std::stringstream first, second;
+    write_reactant_table(first, {"a header"}, t.entries);
+    const ReactantTable back = read_reactant_table(first, "mini");
     ASSERT_EQ(back.entries.size(), t.entries.size());
-    for (std::size_t k = 0; k < t.entries.size(); ++k) {
-        const auto &a = t.entries[k], &b = back.entries[k];
-        EXPECT_EQ(a.name, b.name);
-        EXPECT_EQ(a.gas, b.gas);
-        EXPECT_EQ(a.listed, b.listed);
-        EXPECT_EQ(a.formula, b.formula);
-        EXPECT_EQ(a.t, b.t);
-        EXPECT_EQ(a.h, b.h);
-        ASSERT_EQ(a.fits.size(), b.fits.size());
-        for (std::size_t f = 0; f < a.fits.size(); ++f) {
-            EXPECT_EQ(a.fits[f].a, b.fits[f].a);
-            EXPECT_EQ(a.fits[f].b1, b.fits[f].b1);
-            EXPECT_EQ(a.fits[f].thi, b.fits[f].thi);
-        }
-    }
+    write_reactant_table(second, {"a header"}, back.entries);
+    EXPECT_EQ(second.str(), first.str());
+    EXPECT_EQ(back.entries[4].fits[0].b1, t.entries[4].fits[0].b1);
 }
 
 TEST(ReactantTable, NamesTheLineOfAMalformedEntry)
