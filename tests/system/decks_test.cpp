@@ -39,7 +39,9 @@ int compose(const fs::path& dir, const std::string& args, std::string* errors = 
     return rc;
 }
 
-//! Composes `deck` and runs the program on the task; returns the report ("" when a step failed).
+//! Composes `deck` and runs the program on the task in runs/deck_NAME and runs/deck_run_NAME
+//! (each test its own names: the tests run in parallel); returns the report ("" when a step
+//! failed).
 std::string run_deck(const fs::path& deck, const std::string& name)
 {
     const fs::path dir = kBinary / "runs" / ("deck_" + name);
@@ -74,7 +76,7 @@ TEST(Decks, OfTheShippedExamplesGiveTheirBlessedReportsByteForByte)
         const std::string name = deck.stem().string();
         const fs::path blessed = kSource / "tests/blessed" / (name + ".rez");
         if (!fs::exists(kSource / "examples" / (name + ".dat")) || !fs::exists(blessed)) continue;
-        EXPECT_TRUE(run_deck(deck, name) == slurp(blessed)) << name << " differs from its blessed report";
+        EXPECT_TRUE(run_deck(deck, "blessed_" + name) == slurp(blessed)) << name << " differs from its blessed report";
         ++compared;
     }
     EXPECT_GE(compared, 3);
