@@ -53,6 +53,7 @@
 #include "core/library_format.h"
 #include "core/sink.h"
 #include "nozzle/nozzle.h"
+#include "report/results_table.h"
 
 namespace tev {
 
@@ -393,8 +394,9 @@ Step recompute(Cycle& c)
     return Step::Equilibrium;
 }
 
-// Names the point in the report when its iteration or its solver gave up.
-void report_unconverged(Cycle& c)
+// Names the point in the report when its iteration or its solver gave up, and marks it in the
+// results table when OUT recorded it there (`recorded`).
+void report_unconverged(Cycle& c, bool recorded)
 {
     auto& S = c.S;
     const bool titer = S.st.titer_unconverged;
@@ -404,6 +406,7 @@ void report_unconverged(Cycle& c)
     S.st.point_void = c.equili_failed || nonfinite;
     if (!titer && !c.equili_failed && !c.unbalanced && !c.no_sound && !nonfinite) return;
     ++S.st.point_failures;
+    if (recorded) S.io.table->mark_last_unconverged();
     if (!S.io.out) return;
     const char* cause = nonfinite       ? "NON-FINITE"
                         : c.equili_failed ? (titer ? "TEMP.+EQUIL" : "EQUILIBRIUM")
@@ -458,8 +461,9 @@ Step finish(Cycle& c)
 
     c.call(c.r.TEPL);
     if (eq.MC(libfmt::kElectron) != 0) c.call(c.r.SIGMA);
+    const std::size_t rows = S.io.table ? S.io.table->size() : 0;
     c.call(c.r.OUT);
-    report_unconverged(c);
+    report_unconverged(c, S.io.table && S.io.table->size() > rows);
 
     // With ions the point is computed again with negative ions on after a pass without them.
     if (eq.MC(libfmt::kElectron) > 0) {

@@ -1,10 +1,12 @@
 // tevalin: thermodynamic calculation of rocket propellants. Reads lib/ and topliw.dat in the
-// working directory, writes the report to the console and to tevalin.rez.
+// working directory, writes the report to the console and to tevalin.rez, and the results table
+// of the reported points to tevalin.csv.
 //
 // Exit status: 0 the run completed and its whole report was written (points that did not
 // converge are named in the report and counted on the closing line); 2 an input error (a
 // file missing or unreadable, a fault of the task); 3 a fault of the library's contents;
-// 4 the console or tevalin.rez could not be written; 5 an internal error of the program.
+// 4 the console, tevalin.rez or tevalin.csv could not be written; 5 an internal error of the
+// program.
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -19,16 +21,19 @@
 #include "input/input.h"
 #include "nozzle/nozzle.h"
 #include "report/report.h"
+#include "report/results_table.h"
 #include "thermo/thermo.h"
 
 namespace {
 
-//! Ends a failed run: what was written goes to the console, the result file's temporary is
-//! removed (the previous report stays) and the message goes to the error stream.
-int fail(tev::Sink* sink, tev::ResultFile& rez, const std::string& message, int status)
+//! Ends a failed run: what was written goes to the console, the result files' temporaries are
+//! removed (the previous report and table stay) and the message goes to the error stream.
+int fail(tev::Sink* sink, tev::ResultFile& rez, tev::ResultFile& csv, const std::string& message,
+         int status)
 {
     if (sink) std::cout.flush();
     rez.abandon();
+    csv.abandon();
     std::cerr << message << std::endl;
     return status;
 }
@@ -54,6 +59,9 @@ int main()
     // The report goes to tevalin.rez only when the run ends well; until then the previous
     // report stays (a run that fails on its input loses nothing).
     ResultFile rez("tevalin.rez");
+    // The results table follows the same rule, so that the two always belong to one run.
+    ResultFile csv("tevalin.csv");
+    ResultsTable table;
     std::unique_ptr<Sink> sink;
     std::ifstream tab, kom, val, r3, r4, fq, bq, qj, task;
     try {
@@ -73,8 +81,10 @@ int main()
         open_input(task, "topliw.dat", 5);
         tab.close(); kom.close(); val.close(); fq.close(); bq.close(); qj.close();
         rez.open();
+        csv.open();
         sink = std::make_unique<Sink>(&std::cout, &rez.stream());
         S.io.out = sink.get();
+        S.io.table = &table;
         S.io.r3 = &r3;
         S.io.r4 = &r4;
         S.io.task = &task;
@@ -104,21 +114,34 @@ int main()
                        " value(s) overflowed their field (asterisks)";
         if (failures > 0 || S.st.field_overflows > 0) closing += ", see the report";
         std::cout << closing << std::endl;
-        // The result file is kept even when the console failed: it holds the whole report.
+        // The result files are kept even when the console failed: they hold the whole report.
+        // Both are written before either replaces its predecessor. Should the table fail after
+        // the report has replaced the previous one, the previous table is removed rather than
+        // left beside a report it does not belong to.
         const bool console_written = static_cast<bool>(std::cout);
+        csv.stream() << table.text();
+        csv.stream().flush();
         rez.commit();
+        try {
+            csv.commit();
+        } catch (const OutputError&) {
+            std::error_code ec;
+            std::filesystem::remove(csv.name(), ec);
+            throw OutputError(csv.name(), "the results table could not be written; tevalin.rez "
+                                          "holds this run's report, the previous table is removed");
+        }
         if (!console_written)
             throw OutputError("console", "the standard output could not be written");
         return 0;
     } catch (const InputError& e) {
-        return fail(sink.get(), rez, std::string("tevalin: ") + e.what(), 2);
+        return fail(sink.get(), rez, csv, std::string("tevalin: ") + e.what(), 2);
     } catch (const LibraryError& e) {
-        return fail(sink.get(), rez, std::string("tevalin: library error: ") + e.what(), 3);
+        return fail(sink.get(), rez, csv, std::string("tevalin: library error: ") + e.what(), 3);
     } catch (const OutputError& e) {
-        return fail(sink.get(), rez, std::string("tevalin: ") + e.what(), 4);
+        return fail(sink.get(), rez, csv, std::string("tevalin: ") + e.what(), 4);
     } catch (const std::bad_alloc&) {
-        return fail(sink.get(), rez, "tevalin: internal error: out of memory", 5);
+        return fail(sink.get(), rez, csv, "tevalin: internal error: out of memory", 5);
     } catch (const std::exception& e) {
-        return fail(sink.get(), rez, std::string("tevalin: internal error: ") + e.what(), 5);
+        return fail(sink.get(), rez, csv, std::string("tevalin: internal error: ") + e.what(), 5);
     }
 }

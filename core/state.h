@@ -17,6 +17,7 @@ namespace tev {
 
 class Sink;
 struct Routines;
+class ResultsTable;
 
 //! A name of exactly W characters (code page 866 bytes), stored as read, blank by default.
 template <std::size_t W>
@@ -244,6 +245,7 @@ struct StatusRec {
 //! Files the routines read and write besides the reference tables.
 struct IoRec {
     Sink* out = nullptr;          //!< report sink: console, then the result file
+    ResultsTable* table = nullptr;  //!< results table of the reported points (tevalin.csv)
     std::istream* r3 = nullptr;   //!< gas species library (unit 3), rewound by OTBOR
     std::istream* r4 = nullptr;   //!< condensed species library (unit 4)
     std::istream* task = nullptr; //!< task file (unit 5)

@@ -14,6 +14,7 @@
 #include "core/sink.h"
 #include "nozzle/nozzle.h"
 #include "report/composition.h"
+#include "report/results_table.h"
 #include "report/texts.h"
 
 namespace tev {
@@ -174,51 +175,80 @@ void report_line(State& S, bool chamber)
                           chamber ? kChamberNames : kSectionNames, pt.IA, pt.IPK, pt.IPA);
 }
 
-//! Rows 1 to 31 of the page column of this point.
-void store_properties(State& S, bool chamber)
+//! Rows 1 to 31 of the page column of this point (row 23, the flow complex of the throat, is
+//! written by the throat search; rows 23 and 27 stay 0 here).
+PropertyRows property_rows(const State& S, bool chamber)
 {
-    auto& rep = S.rep;
+    const auto& rep = S.rep;
     const auto& pt = S.pt;
     const auto& eq = S.eq;
     const auto& tr = S.tr;
     const auto& task = S.task;
-    const int c = rep.CT;
-    auto row = [&](int i) -> double& { return rep.ST(i, c); };
-    row(1) = task.ALFA(pt.IA);
-    row(2) = task.ALFA(pt.IA) * task.KAPPA;
-    row(3) = pt.PP * kMPaPerAtm;
-    row(4) = pt.T;
-    row(5) = eq.IS;
-    row(6) = eq.SS;
-    row(7) = eq.MS;
-    row(8) = eq.CPR;
-    row(9) = eq.CPRG;
-    row(10) = eq.CPZ;
-    if (eq.MS != 0) row(11) = kRgas / eq.MS;
-    row(12) = pt.K5;
-    row(13) = eq.ZK;
-    row(14) = pt.WA;
-    row(15) = tr.NSM;
-    row(16) = tr.LS;
-    row(17) = tr.LR;
-    row(18) = tr.PL;
+    PropertyRows row{};
+    row[1] = task.ALFA(pt.IA);
+    row[2] = task.ALFA(pt.IA) * task.KAPPA;
+    row[3] = pt.PP * kMPaPerAtm;
+    row[4] = pt.T;
+    row[5] = eq.IS;
+    row[6] = eq.SS;
+    row[7] = eq.MS;
+    row[8] = eq.CPR;
+    row[9] = eq.CPRG;
+    row[10] = eq.CPZ;
+    if (eq.MS != 0) row[11] = kRgas / eq.MS;
+    row[12] = pt.K5;
+    row[13] = eq.ZK;
+    row[14] = pt.WA;
+    row[15] = tr.NSM;
+    row[16] = tr.LS;
+    row[17] = tr.LR;
+    row[18] = tr.PL;
     if (!chamber) {
-        row(19) = rep.RR;
-        row(20) = rep.PYD / pt.WA;
-        row(21) = rep.PYD;
-        row(22) = rep.PYDP;
-        row(24) = eq.BT / (pt.PPK * kAreaScale);
-        row(25) = eq.BT / rep.BTMIN;
+        row[19] = rep.RR;
+        row[20] = rep.PYD / pt.WA;
+        row[21] = rep.PYD;
+        row[22] = rep.PYDP;
+        row[24] = eq.BT / (pt.PPK * kAreaScale);
+        row[25] = eq.BT / rep.BTMIN;
     } else if (task.FV) {
-        row(25) = kVolumeFactor * pt.T / (pt.PP * eq.MS);
+        row[25] = kVolumeFactor * pt.T / (pt.PP * eq.MS);
     }
-    if (eq.MC(libfmt::kElectron) != 0) row(26) = tr.GG;
-    row(28) = eq.NE;
+    if (eq.MC(libfmt::kElectron) != 0) row[26] = tr.GG;
+    row[28] = eq.NE;
     if (!chamber) {
-        row(29) = rep.PYD * rep.PYD * tr.GG * kInteractionScale;
-        row(30) = row(29) * row(24);
+        row[29] = rep.PYD * rep.PYD * tr.GG * kInteractionScale;
+        row[30] = row[29] * row[24];
     }
-    if (eq.MC(libfmt::kElectron) != 0) row(31) = tr.GG / eq.NE * kMobilityFactor;
+    if (eq.MC(libfmt::kElectron) != 0) row[31] = tr.GG / eq.NE * kMobilityFactor;
+    return row;
+}
+
+//! Stores the rows of this point in its page column.
+void store_properties(State& S, const PropertyRows& row)
+{
+    for (int i = 1; i <= kPropertyRows; ++i)
+        if (i != 23) S.rep.ST(i, S.rep.CT) = row[static_cast<std::size_t>(i)];
+}
+
+//! Mole fractions of the species of this point in selection order, as the report shows them:
+//! the listed species (HAC) at zero, the others over the sum of the positive amounts.
+Composition point_composition(const State& S)
+{
+    std::vector<double> p(static_cast<std::size_t>(S.sp.N) + 1);
+    for (int i = 1; i <= S.sp.N; ++i) p[static_cast<std::size_t>(i)] = S.eq.PR(i);
+    if (S.task.FHAC) {
+        const int listed = converted_listed_species(S);
+        for (int k = 1; k <= listed; ++k) p[static_cast<std::size_t>(S.task.HAC(k))] = 0;
+    }
+    double total = 0;
+    for (int i = 1; i <= S.sp.N; ++i)
+        if (p[static_cast<std::size_t>(i)] > 0) total += p[static_cast<std::size_t>(i)];
+    Composition x;
+    for (int i = 1; i <= S.sp.N; ++i) {
+        const double v = p[static_cast<std::size_t>(i)];
+        x.emplace_back(static_cast<int>(libfmt::library_number(S.sp.XF2(i))), v > 0 && total > 0 ? v / total : 0.0);
+    }
+    return x;
 }
 
 //! The composition of this point, largest amounts first, packed into rows 32 and on.
@@ -285,12 +315,21 @@ void OUT(State& S)
     const bool chamber = S.pt.KAMEPA || S.task.FIS;
     if (!chamber && !nozzle_point(S)) return;
 
+    const PropertyRows rows = property_rows(S, chamber);
+    if (S.io.table) {
+        // The throat comes before the first section (IPA 0); with ions it may be reported twice.
+        const PointKind kind = S.task.FIS      ? PointKind::Grid
+                               : chamber       ? PointKind::Chamber
+                               : S.pt.IPA == 0 ? PointKind::Throat
+                                               : PointKind::Section;
+        S.io.table->record(S, kind, rows, point_composition(S));
+    }
     rep.AP = S.task.BP;
     if (S.task.BP == 1) {
         report_line(S, chamber);
         return;
     }
-    store_properties(S, chamber);
+    store_properties(S, rows);
     // A point with a value that is not finite keeps no column: the driver names it instead.
     bool finite = true;
     for (int i = 1; i <= kPropertyRows; ++i) finite = finite && std::isfinite(rep.ST(i, rep.CT));

@@ -34,6 +34,8 @@ inline const std::vector<std::string>& library_files()
 
 //! Text that a previous run left in tevalin.rez; a failing run must leave it as it is.
 inline const std::string kPreviousReport = "the report of the previous run\n";
+//! The results table of that run; it is replaced exactly when the report is.
+inline const std::string kPreviousTable = "point,kind\n1,chamber\n";
 
 inline std::string slurp(const fs::path& p)
 {
@@ -120,6 +122,7 @@ inline void prepare(const fs::path& dir, const fs::path& lib, const std::string&
     }
     spit(dir / "topliw.dat", task);
     spit(dir / "tevalin.rez", kPreviousReport);
+    spit(dir / "tevalin.csv", kPreviousTable);
     for (const auto& c : changes) {
         const fs::path p = dir / c.name;
         // An edit of a file that an earlier change removed or made a directory has nothing
@@ -155,8 +158,8 @@ struct Outcome {
     int signal = 0;         //!< the signal that ended it
     bool timed_out = false;
     double seconds = 0;
-    std::string console, errors, rez;
-    bool temporary_left = false;  //!< tevalin.rez.tmp is still there
+    std::string console, errors, rez, csv;
+    bool temporary_left = false;  //!< tevalin.rez.tmp or tevalin.csv.tmp is still there
 };
 
 //! Runs `program` in `dir` with its standard output and error in files, at most `limit`
@@ -210,7 +213,8 @@ inline Outcome run(const fs::path& program, const fs::path& dir, const std::vect
     o.console = slurp(dir / "console.txt");
     o.errors = slurp(dir / "errors.txt");
     if (fs::is_regular_file(dir / "tevalin.rez")) o.rez = slurp(dir / "tevalin.rez");
-    o.temporary_left = fs::exists(dir / "tevalin.rez.tmp");
+    if (fs::is_regular_file(dir / "tevalin.csv")) o.csv = slurp(dir / "tevalin.csv");
+    o.temporary_left = fs::exists(dir / "tevalin.rez.tmp") || fs::exists(dir / "tevalin.csv.tmp");
     return o;
 }
 
@@ -294,7 +298,12 @@ inline std::vector<Fault> check(const Outcome& o, const std::vector<Change>& cha
         if (!rez_replaced && o.rez != kPreviousReport)
             f.push_back({"lost", "a failing run changed the previous tevalin.rez"});
     }
-    if (o.temporary_left) f.push_back({"lost", "tevalin.rez.tmp left behind"});
+    // The report and the table beside it always come from one run.
+    bool rez_edited = false;
+    for (const auto& c : changes) rez_edited = rez_edited || c.name == "tevalin.rez";
+    if (!rez_edited && (o.rez == kPreviousReport) != (o.csv == kPreviousTable))
+        f.push_back({"lost", "tevalin.csv and tevalin.rez come from different runs"});
+    if (o.temporary_left) f.push_back({"lost", "a temporary result file left behind"});
     return f;
 }
 

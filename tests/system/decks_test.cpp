@@ -94,7 +94,19 @@ TEST(Decks, OfTenPropellantSystemsRunToTheirEndAndAgreeWithCea)
         const std::string name = deck.stem().string();
         const std::string rez = run_deck(deck, name);
         EXPECT_EQ(rez.find("NOT CONVERGED"), std::string::npos) << name;
-        EXPECT_FALSE(tevtest::read_table_points(rez).empty()) << name << " reports no point";
+        const auto points = tevtest::read_table_points(rez);
+        EXPECT_FALSE(points.empty()) << name << " reports no point";
+        // The results table has a row for every point, and every section row says which it is.
+        std::istringstream csv(slurp(kBinary / "runs" / ("deck_run_" + name) / "tevalin.csv"));
+        std::string row;
+        std::size_t rows = 0;
+        std::getline(csv, row);
+        while (std::getline(csv, row)) {
+            ++rows;
+            const auto kind = row.find(",section,");
+            EXPECT_TRUE(kind == std::string::npos || row[kind + 9] != ',') << name << ": " << row.substr(0, 40);
+        }
+        EXPECT_EQ(rows, points.size()) << name;
         const bool have_cea = fs::exists(tevtest::kCeaDir);
         if (have_cea && rocket.count(name)) {
             SCOPED_TRACE(name);

@@ -1,0 +1,164 @@
+// The results table tevalin.csv.
+#include "report/results_table.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/cp866.h"
+#include "core/layout.h"
+#include "core/library_format.h"
+#include "core/state.h"
+
+namespace tev {
+
+namespace {
+
+//! Value columns: name (with unit) and where the value comes from.
+enum class From { Row, Ratio, ChamberPressure, NozzleRow, FlowComplex };
+struct Column {
+    const char* name;
+    From from;
+    int row;  //!< property row, for From::Row, Ratio and NozzleRow
+};
+
+const Column kColumns[] = {
+    {"o_f", From::Ratio, 2},           {"alfa", From::Ratio, 1},
+    {"pc_MPa", From::ChamberPressure, 0}, {"p_MPa", From::Row, 3},
+    {"T_K", From::Row, 4},             {"h_kJ_kg", From::Row, 5},
+    {"s_kJ_kgK", From::Row, 6},        {"M_g_mol", From::Row, 7},
+    {"cp_eq", From::Row, 8},           {"cp_fr", From::Row, 10},
+    {"gamma", From::Row, 12},          {"a_m_s", From::Row, 14},
+    {"mach", From::NozzleRow, 20},     {"isp_m_s", From::NozzleRow, 21},
+    {"ivac_m_s", From::NozzleRow, 22}, {"cstar_m_s", From::FlowComplex, 0},
+    {"ae_at", From::NozzleRow, 25},    {"n_mean", From::NozzleRow, 19},
+    {"z_cond", From::Row, 13},         {"visc_Pa_s", From::Row, 15},
+    {"cond_W_mK", From::Row, 16},      {"cond_eq_W_mK", From::Row, 17},
+    {"prandtl", From::Row, 18},        {"sigma_S_m", From::Row, 26},
+    {"ne_1e18_m3", From::Row, 28},     {"mobility_m2_Vs", From::Row, 31},
+};
+//! The last three columns are those of the electrical conductivity, written with ions only.
+constexpr std::size_t kIonColumns = 3;
+constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
+
+const char* kind_name(PointKind k)
+{
+    switch (k) {
+    case PointKind::Chamber: return "chamber";
+    case PointKind::Throat: return "throat";
+    case PointKind::Section: return "section";
+    case PointKind::Grid: return "grid";
+    }
+    return "";
+}
+
+//! A number for a section label: "10", "0.1".
+std::string plain(double x)
+{
+    std::string s = shortest_real(x);
+    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
+    return s;
+}
+
+//! How the current section is given, as a deck would say it.
+std::string section_label(const State& S)
+{
+    const int i = S.pt.IPA;
+    if (i < 1 || i > S.task.PA.size()) return "";
+    const double v = S.task.PA(i);
+    if (S.task.FT) return "T " + plain(v) + " K";
+    if (S.task.FFF) return "ae/at " + plain(v) + (S.pt.DA < 0 ? " subsonic" : "");
+    if (S.task.FE) return "pc/pe " + plain(v);
+    return "pe " + plain(v) + " MPa";
+}
+
+//! A CSV field: quoted when it holds a comma, a quote or a line end.
+std::string field(const std::string& s)
+{
+    if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
+    std::string q = "\"";
+    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+}  // namespace
+
+void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& rows, const Composition& x)
+{
+    Row r;
+    r.kind = kind;
+    const bool nozzle = kind == PointKind::Throat || kind == PointKind::Section;
+    if (kind == PointKind::Section) r.section = section_label(S);
+    r.ions = S.eq.MC(libfmt::kElectron) != 0;
+    r.negative_ions = r.ions && !S.eq.F5;
+    const double none = std::nan("");
+    for (const auto& c : kColumns) {
+        double v = none;
+        switch (c.from) {
+        case From::Row: v = rows[static_cast<std::size_t>(c.row)]; break;
+        case From::Ratio: v = S.task.NA > 0 ? rows[static_cast<std::size_t>(c.row)] : none; break;
+        case From::ChamberPressure:
+            v = kind != PointKind::Grid && S.pt.IPK >= 1 && S.pt.IPK <= S.task.PK.size() ? S.task.PK(S.pt.IPK)
+                                                                                          : none;
+            break;
+        case From::NozzleRow: v = nozzle ? rows[static_cast<std::size_t>(c.row)] : none; break;
+        case From::FlowComplex: v = nozzle ? S.rep.BTMIN : none; break;
+        }
+        r.values.push_back(v);
+    }
+    r.fractions = x;
+    for (const auto& f : x) {
+        const int number = f.first;
+        const auto known = std::find_if(species_.begin(), species_.end(),
+                                        [&](const auto& s) { return s.first == number; });
+        if (known != species_.end()) continue;
+        std::string name = number >= 1 && number <= 999 ? S.lib.KOM(number).s : "";
+        name.erase(name.find_last_not_of(' ') + 1);
+        // Built by appending: GCC 12 at -O3 warns falsely on a prepend to a temporary string.
+        std::string column = "x_";
+        const std::string suffix = '#' + std::to_string(number);
+        column += name.empty() ? suffix : cp866_to_utf8(name);
+        for (const auto& s : species_)
+            if (s.second == column) column += suffix;
+        species_.emplace_back(number, column);
+    }
+    rows_.push_back(std::move(r));
+}
+
+std::string ResultsTable::text() const
+{
+    const bool ions = std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.ions; });
+    const std::size_t columns = ions ? kColumnCount : kColumnCount - kIonColumns;
+    std::string t = "point,kind,section";
+    for (std::size_t c = 0; c < columns; ++c) t += std::string(",") + kColumns[c].name;
+    if (ions) t += ",neg_ions";
+    t += ",converged";
+    for (const auto& s : species_) {
+        t += ',';
+        t += field(s.second);
+    }
+    t += "\n";
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        const Row& r = rows_[i];
+        t += std::to_string(i + 1);
+        t += ',';
+        t += kind_name(r.kind);
+        t += ',';
+        t += field(r.section);
+        for (std::size_t c = 0; c < columns; ++c) {
+            t += ',';
+            if (std::isfinite(r.values[c])) t += shortest_real(r.values[c]);
+        }
+        if (ions) t += r.negative_ions ? ",1" : ",0";
+        t += r.converged ? ",1" : ",0";
+        for (const auto& s : species_) {
+            const auto at = std::find_if(r.fractions.begin(), r.fractions.end(),
+                                         [&](const auto& f) { return f.first == s.first; });
+            t += ',';
+            t += shortest_real(at == r.fractions.end() ? 0.0 : at->second);
+        }
+        t += "\n";
+    }
+    return t;
+}
+
+}  // namespace tev

@@ -1,0 +1,52 @@
+// The results table tevalin.csv: one row per reported point, in the order of the report, with
+// the values in full double precision and the mole fractions of the products.
+#pragma once
+
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tev {
+
+struct State;
+
+//! What a reported point is.
+enum class PointKind { Chamber, Throat, Section, Grid };
+
+//! Rows 1 to 31 of a point as the report's page column holds them ([0] unused; 0 where the
+//! point writes no value).
+using PropertyRows = std::array<double, 32>;
+//! Library numbers and mole fractions of the species of a point, in selection order.
+using Composition = std::vector<std::pair<int, double>>;
+
+//! The rows of the run, kept until the run ends and the table is written whole.
+class ResultsTable {
+public:
+    //! Records the point that OUT reports now, with its property rows and composition.
+    void record(const State& S, PointKind kind, const PropertyRows& rows, const Composition& x);
+    //! Marks the last recorded point as not converged.
+    void mark_last_unconverged()
+    {
+        if (!rows_.empty()) rows_.back().converged = false;
+    }
+    //! Number of points recorded.
+    std::size_t size() const { return rows_.size(); }
+    //! The table as CSV text (UTF-8): a header row of names with units, then the rows.
+    std::string text() const;
+
+private:
+    struct Row {
+        PointKind kind = PointKind::Chamber;
+        std::string section;         //!< how a section is given: "pc/pe 100", "ae/at 4 subsonic"
+        std::vector<double> values;  //!< one per value column; NaN where the point has none
+        bool ions = false;           //!< ions considered: the conductivity columns apply
+        bool negative_ions = false;  //!< computed with negative ions
+        bool converged = true;
+        Composition fractions;
+    };
+    std::vector<Row> rows_;
+    std::vector<std::pair<int, std::string>> species_;  //!< columns: library number, name
+};
+
+}  // namespace tev
