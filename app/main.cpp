@@ -7,14 +7,19 @@
 // file missing or unreadable, a fault of the task); 3 a fault of the library's contents;
 // 4 the console, tevalin.rez or tevalin.csv could not be written; 5 an internal error of the
 // program.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
+
+#include <unistd.h>
 
 #include "app/driver.h"
+#include "core/cp866.h"
 #include "core/errors.h"
 #include "core/result_file.h"
 #include "core/sink.h"
@@ -36,6 +41,19 @@ int fail(tev::Sink* sink, tev::ResultFile& rez, tev::ResultFile& csv, const std:
     csv.abandon();
     std::cerr << message << std::endl;
     return status;
+}
+
+//! True when standard output is a terminal whose locale is UTF-8: the console then shows the
+//! report's Cyrillic letters as UTF-8. (Whether a stream is a terminal only the operating system
+//! can tell.)
+bool console_shows_utf8()
+{
+    auto env = [](const char* name) {
+        const char* v = std::getenv(name);
+        return std::string_view(v ? v : "");
+    };
+    return isatty(STDOUT_FILENO) == 1 &&
+           tev::locale_is_utf8(env("LC_ALL"), env("LC_CTYPE"), env("LANG"));
 }
 
 //! False when the standard output is known to be closed (where the system lists the open
@@ -83,6 +101,7 @@ int main()
         rez.open();
         csv.open();
         sink = std::make_unique<Sink>(&std::cout, &rez.stream());
+        sink->console_utf8(console_shows_utf8());
         S.io.out = sink.get();
         S.io.table = &table;
         S.io.r3 = &r3;

@@ -25,14 +25,21 @@ public:
     //! Writes a layout that holds only text.
     void write(const Layout& layout);
     void flush();
+    //! From now on the console gets the lines in UTF-8 (for a terminal that shows UTF-8); the
+    //! result file and the recorded lines keep the code page 866 bytes.
+    void console_utf8(bool on) { utf8_ = on; }
 
     //! Every line written, when recording is on (tests).
     std::vector<std::string> recorded;
     bool record = false;
 
 private:
+    //! Writes one line to the console, converted when utf8_.
+    void to_console(std::string_view text);
+
     std::ostream* console_;
     std::ostream* file_;
+    bool utf8_ = false;
 };
 
 }  // namespace tev
