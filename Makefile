@@ -1,17 +1,19 @@
-# make run   builds the program alone and runs it on the shipped example task
+# make run   builds the program and runs it on the shipped example deck (EXAMPLE=... for another
+#            deck or task file); the results are in run/ (tevalin.rez, tevalin.csv)
+# make plot  draws the figures of the last run (run/tevalin.csv) with gnuplot
 # make test  builds everything and runs every test: plain build, under ASan+UBSan, and Release
 # make lib   regenerates lib/ from ../shared/data
 # make fuzz  runs the fuzzer of the task and library files longer, with a fresh seed
 
 JOBS ?= $(shell nproc)
 SHARED ?= ../shared
-EXAMPLE ?= examples/lox_lh2.dat
+EXAMPLE ?= examples/lox_lh2.deck
 
 # Our own builds stop at any compiler warning; a user's plain cmake build does not.
 CONFIGURE = cmake -S . -DTEV_WERROR=ON
 
-.PHONY: all configure build build-san build-release program run test test-plain test-san test-release \
-        lib clean bless fuzz
+.PHONY: all configure build build-san build-release program run plot test test-plain test-san \
+        test-release lib clean bless fuzz
 
 all: build
 
@@ -23,9 +25,10 @@ configure:
 build: configure
 	cmake --build build -j $(JOBS)
 
-# The program only: what `make run` needs (lib/ is committed, so no generator is built).
+# The programs `make run` needs: tevalin and the deck composer (lib/ is committed, so no
+# generator is built).
 program: configure
-	cmake --build build -j $(JOBS) --target tevalin
+	cmake --build build -j $(JOBS) --target tevalin tevalin-task
 
 build-san:
 	$(CONFIGURE) -B build-san -DCMAKE_BUILD_TYPE=Debug -DTEV_SANITIZE=ON > /dev/null
@@ -35,9 +38,19 @@ build-release:
 	$(CONFIGURE) -B build-release -DCMAKE_BUILD_TYPE=Release > /dev/null
 	cmake --build build-release -j $(JOBS)
 
+# A deck (.deck) is composed into the task by tevalin-task; a task file is copied as it is.
 run: program
-	rm -rf run && mkdir -p run && cp -r lib run/lib && cp $(EXAMPLE) run/topliw.dat
+	rm -rf run && mkdir -p run && cp -r lib run/lib
+	case "$(EXAMPLE)" in \
+	  *.deck) ./build/tevalin-task $(EXAMPLE) -o run/topliw.dat ;; \
+	  *) cp $(EXAMPLE) run/topliw.dat ;; \
+	esac
 	cd run && ../build/tevalin
+
+plot: configure
+	cmake --build build -j $(JOBS) --target tevalin-plot
+	@test -f run/tevalin.csv || $(MAKE) --no-print-directory run
+	./build/tevalin-plot run/tevalin.csv
 
 test-plain: build
 	cd build && ctest --output-on-failure -j $(JOBS)
