@@ -41,7 +41,9 @@ protected:
         fs::copy_file(fs::path(TEV_SOURCE_DIR) / "examples/lox_lh2.dat", dir_ / "topliw.dat");
         ASSERT_EQ(run(), 0) << errors();
         good_report_ = slurp(dir_ / "tevalin.rez");
+        good_table_ = slurp(dir_ / "tevalin.csv");
         ASSERT_FALSE(good_report_.empty());
+        ASSERT_FALSE(good_table_.empty());
     }
 
     //! Runs the program in the run directory; its exit status (-1 when it did not exit).
@@ -61,15 +63,18 @@ protected:
         ASSERT_NE(at, std::string::npos) << from << " in " << name;
         write(dir_ / name, text.replace(at, from.size(), to));
     }
-    //! A failing run leaves the report of the good run as it was, and no partial one.
+    //! A failing run leaves the report and the results table of the good run as they were,
+    //! and no partial one.
     void expect_previous_report_kept() const
     {
         EXPECT_EQ(slurp(dir_ / "tevalin.rez"), good_report_);
+        EXPECT_EQ(slurp(dir_ / "tevalin.csv"), good_table_);
         EXPECT_FALSE(fs::exists(dir_ / "tevalin.rez.tmp"));
+        EXPECT_FALSE(fs::exists(dir_ / "tevalin.csv.tmp"));
     }
 
     fs::path dir_;
-    std::string good_report_;
+    std::string good_report_, good_table_;
 };
 
 TEST_F(FailingRuns, AFaultOfTheTaskEndsWithStatus2NamingTheTaskFileAndTheFault)
