@@ -4,6 +4,7 @@
 # make test  builds everything and runs every test: plain build, under ASan+UBSan, and Release
 # make lib   regenerates lib/ from ../shared/data
 # make fuzz  runs the fuzzer of the task and library files longer, with a fresh seed
+# make bench builds an optimised program and times it on the tasks of bench/tasks
 
 JOBS ?= $(shell nproc)
 SHARED ?= ../shared
@@ -13,7 +14,7 @@ EXAMPLE ?= examples/lox_lh2.deck
 CONFIGURE = cmake -S . -DTEV_WERROR=ON
 
 .PHONY: all configure build build-san build-release program run plot test test-plain test-san \
-        test-release lib clean bless fuzz
+        test-release lib clean bless fuzz bench
 
 all: build
 
@@ -92,3 +93,12 @@ fuzz: build build-san
 	./build/tests/tevfuzz --program build-san/tevalin --source . --seed $(FUZZ_SEED) \
 	  --runs $$(( $(FUZZ_RUNS) / 10 )) --jobs $(JOBS) --limit 120 --work build-san/fuzz-work \
 	  --save build/fuzz-found
+
+# The benchmark: the Release build's program, BENCH_RUNS runs of every task of bench/tasks; the
+# figures are compared with those of the previous make bench (build-release/bench-last.tsv).
+BENCH_RUNS ?= 21
+bench:
+	$(CONFIGURE) -B build-release -DCMAKE_BUILD_TYPE=Release > /dev/null
+	cmake --build build-release -j $(JOBS) --target tevalin tevbench
+	./build-release/tevbench --program build-release/tevalin --lib lib --tasks bench/tasks \
+	  --work build-release/bench-work --runs $(BENCH_RUNS)
