@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <system_error>
@@ -613,13 +614,34 @@ void RecordReader::rewind()
     at_end_ = false;
 }
 
-bool parse_real_field(std::string_view field, double& out)
+namespace {
+
+//! Powers of ten that a double holds exactly.
+constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr int kLargestExactTen = 22;
+//! Largest mantissa that a double holds exactly (2^53).
+constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
+//! A mantissa from which one more digit would make 20 significant digits, more than 64 bits
+//! take.
+constexpr std::uint64_t kMantissaLimit = 1000000000000000000;
+//! Exponent digits read by the exact reader; longer exponents go to the general one.
+constexpr int kExponentDigits = 4;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+//! The value of a digit character, 10 or more for any other character.
+unsigned digit_value(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0'; }
+
+//! Reads the field as the general reader would, through the standard conversion of its text
+//! without blanks: the reference for every field, used for those the exact reader leaves.
+bool read_general(std::string_view field, double& out)
 {
-    // Blanks and tabs are ignored wherever they stand; an all-blank field is zero.
     std::string s;
     s.reserve(field.size());
     for (char c : field)
-        if (c != ' ' && c != '\t') s += c;
+        if (!is_blank(c)) s += c;
     if (s.empty()) {
         out = 0;
         return true;
@@ -631,7 +653,7 @@ bool parse_real_field(std::string_view field, double& out)
         ++p;
     }
     std::size_t mant_digits = 0;
-    while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+    while (p < s.size() && digit_value(s[p]) < 10) {
         norm += s[p++];
         ++mant_digits;
     }
@@ -640,7 +662,7 @@ bool parse_real_field(std::string_view field, double& out)
         // number reader wants.
         if (mant_digits == 0) norm += '0';
         norm += s[p++];
-        while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+        while (p < s.size() && digit_value(s[p]) < 10) {
             norm += s[p++];
             ++mant_digits;
         }
@@ -656,7 +678,7 @@ bool parse_real_field(std::string_view field, double& out)
         norm += 'e';
         if (p < s.size() && (s[p] == '+' || s[p] == '-')) norm += s[p++];
         std::size_t exp_digits = 0;
-        while (p < s.size() && std::isdigit(static_cast<unsigned char>(s[p]))) {
+        while (p < s.size() && digit_value(s[p]) < 10) {
             norm += s[p++];
             ++exp_digits;
         }
@@ -674,6 +696,79 @@ bool parse_real_field(std::string_view field, double& out)
     }
     out = x;
     return true;
+}
+
+//! Reads the common field exactly: at most 19 significant digits whose integer is at most
+//! 2^53, and a power of ten up to 10^22 that a double holds exactly, make one correctly
+//! rounded multiplication or division, the very value of the general reader (both round the
+//! exact decimal value to the nearest double). False, with `out` untouched, for any field
+//! outside that case (blanks inside the number, not a number at all, ...): the general reader
+//! decides those.
+bool read_exact(std::string_view field, double& out)
+{
+    const char* s = field.data();
+    const char* e = s + field.size();
+    while (s < e && is_blank(*s)) ++s;
+    while (e > s && is_blank(e[-1])) --e;
+    if (s == e) return false;
+    const bool negative = *s == '-';
+    if (*s == '+' || *s == '-') ++s;
+
+    std::uint64_t mantissa = 0;
+    bool too_long = false;  // more significant digits than the mantissa takes
+    auto digit_run = [&] {
+        const char* start = s;
+        for (unsigned d; s < e && (d = digit_value(*s)) < 10; ++s) {
+            if (mantissa >= kMantissaLimit) too_long = true;
+            mantissa = mantissa * 10 + d;
+        }
+        return s - start;
+    };
+    long digits = digit_run();
+    long scale = 0;  // decimal exponent of the mantissa's last digit
+    if (s < e && *s == '.') {
+        ++s;
+        scale = -digit_run();
+        digits -= scale;
+    }
+    if (digits == 0 || too_long) return false;
+
+    long exponent = 0;
+    if (s < e) {
+        const char c = *s;
+        if (c == 'E' || c == 'e' || c == 'D' || c == 'd' || c == 'Q' || c == 'q')
+            ++s;
+        else if (c != '+' && c != '-')
+            return false;
+        const bool exponent_negative = s < e && *s == '-';
+        if (s < e && (*s == '+' || *s == '-')) ++s;
+        const char* start = s;
+        for (unsigned d; s < e && (d = digit_value(*s)) < 10; ++s) {
+            if (s - start == kExponentDigits) return false;
+            exponent = exponent * 10 + d;
+        }
+        if (s == start || s != e) return false;
+        if (exponent_negative) exponent = -exponent;
+    }
+
+    if (mantissa == 0) {
+        out = negative ? -0.0 : 0.0;
+        return true;
+    }
+    const long e10 = exponent + scale;
+    if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
+        return false;
+    const double m = static_cast<double>(mantissa);
+    const double x = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
+    out = negative ? -x : x;
+    return true;
+}
+
+}  // namespace
+
+bool parse_real_field(std::string_view field, double& out)
+{
+    return read_exact(field, out) || read_general(field, out);
 }
 
 }  // namespace tev

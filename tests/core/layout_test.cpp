@@ -4,6 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
 #include <sstream>
 
 #include "core/errors.h"
@@ -331,6 +336,38 @@ TEST(RealField, AcceptsFortranFormsAndRejectsOthers)
     EXPECT_GT(x, 0.0);
     for (const char* bad : {"abc", "1.0E", "1.2.3", "--1", ".", "1e999", "1.0x"})
         EXPECT_FALSE(parse_real_field(bad, x)) << bad;
+}
+
+// Most fields are read exactly from their digits; every field must still come out as the
+// correctly rounded value that the general reader gives, whatever its digits and exponent.
+TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
+{
+    std::mt19937_64 rng(12);
+    for (int t = 0; t < 200000; ++t) {
+        std::string text = rng() % 3 == 0 ? "-" : "";
+        const int digits = 1 + static_cast<int>(rng() % 24);
+        const int point = static_cast<int>(rng() % (digits + 1));
+        for (int i = 0; i < digits; ++i) {
+            if (i == point) text += '.';
+            text += static_cast<char>('0' + rng() % 10);
+        }
+        // Exponents near the digits' own scale mostly, the whole range of doubles too.
+        const long exponent = rng() % 2 ? static_cast<long>(rng() % 61) - 30
+                                        : static_cast<long>(rng() % 640) - 330;
+        if (rng() % 4 != 0) text += "e" + std::to_string(exponent);
+        // The C library's reader rounds correctly, subnormals included.
+        const double expected = std::strtod(text.c_str(), nullptr);
+        std::string fortran = "  " + text;  // blanks before, a D exponent
+        if (const auto e = fortran.find('e'); e != std::string::npos) fortran[e] = 'D';
+        double x = 12345;
+        if (!std::isfinite(expected)) {
+            ASSERT_FALSE(parse_real_field(fortran, x)) << fortran;
+            continue;
+        }
+        ASSERT_TRUE(parse_real_field(fortran, x)) << fortran;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(x), std::bit_cast<std::uint64_t>(expected))
+            << fortran;
+    }
 }
 
 }  // namespace
