@@ -107,6 +107,7 @@ int main()
         S.io.r3 = &r3;
         S.io.r4 = &r4;
         S.io.task = &task;
+        S.io.keep_libraries = true;  // the library files do not change during the run
 
         load_library(S, "lib");
         set_defaults(S);

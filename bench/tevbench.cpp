@@ -110,6 +110,7 @@ InProcess run_in_process(const fs::path& dir)
     S.io.r3 = &r3;
     S.io.r4 = &r4;
     S.io.task = &task;
+    S.io.keep_libraries = true;
     S.io.r3_name = lib + "/r3.id";
     S.io.r4_name = lib + "/r4.id";
 

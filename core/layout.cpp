@@ -521,6 +521,19 @@ std::string quoted_field(std::string_view f) { return "\"" + std::string(f) + "\
 void RecordReader::read(const Layout& layout, std::size_t count,
                         const std::function<void(std::size_t, const Value&)>& take)
 {
+    read_values(layout, count, take, false);
+}
+
+bool RecordReader::read_to_end(const Layout& layout, std::size_t count,
+                               const std::function<void(std::size_t, const Value&)>& take)
+{
+    return read_values(layout, count, take, true);
+}
+
+bool RecordReader::read_values(const Layout& layout, std::size_t count,
+                               const std::function<void(std::size_t, const Value&)>& take,
+                               bool quiet_end)
+{
     const auto& atoms = *layout.atoms_;
     at_end_ = false;
     if (count > 0 && !has_value_atom(atoms, 0))
@@ -529,22 +542,23 @@ void RecordReader::read(const Layout& layout, std::size_t count,
         throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
 
     std::string line;
+    // False at the end of the stream when it ends the reading quietly.
     auto fetch = [&](std::size_t taken) {
-        if (!next_line(line)) {
-            at_end_ = true;
-            throw InputError(file_, unit_, "READ",
-                             "end of file after line " + std::to_string(line_no_) + ": " +
-                                 std::to_string(taken) + " of " + std::to_string(count) +
-                                 " values read");
-        }
+        if (next_line(line)) return true;
+        at_end_ = true;
+        if (quiet_end) return false;
+        throw InputError(file_, unit_, "READ",
+                         "end of file after line " + std::to_string(line_no_) + ": " +
+                             std::to_string(taken) + " of " + std::to_string(count) +
+                             " values read");
     };
     std::size_t taken = 0;
-    fetch(taken);
+    if (!fetch(taken)) return false;
     std::size_t col = 0;
     std::size_t k = 0;
     while (taken < count) {
         if (k == atoms.size()) {
-            fetch(taken);
+            if (!fetch(taken)) return false;
             col = 0;
             k = layout.atom_revert_;
             continue;
@@ -558,7 +572,7 @@ void RecordReader::read(const Layout& layout, std::size_t count,
             col += static_cast<std::size_t>(a.w);
             continue;
         case Op::Slash:
-            fetch(taken);
+            if (!fetch(taken)) return false;
             col = 0;
             continue;
         default:
@@ -594,6 +608,7 @@ void RecordReader::read(const Layout& layout, std::size_t count,
         }
         take(taken++, v);
     }
+    return true;
 }
 
 std::vector<double> RecordReader::read_reals(const Layout& layout, std::size_t count)

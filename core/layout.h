@@ -95,6 +95,11 @@ public:
     //! as soon as it is read, so the values taken before a failure are kept by the caller.
     void read(const Layout& layout, std::size_t count,
               const std::function<void(std::size_t, const Value&)>& take);
+    //! As read, but the end of the stream before all values are taken is no error: it ends
+    //! the reading with false (at_end() true), the values read before it taken. A field that
+    //! is not a number still throws.
+    bool read_to_end(const Layout& layout, std::size_t count,
+                     const std::function<void(std::size_t, const Value&)>& take);
     //! Convenience: reads `count` reals.
     std::vector<double> read_reals(const Layout& layout, std::size_t count);
     //! Goes back to the beginning of the stream.
@@ -107,6 +112,8 @@ public:
 
 private:
     bool next_line(std::string& line);
+    bool read_values(const Layout& layout, std::size_t count,
+                     const std::function<void(std::size_t, const Value&)>& take, bool quiet_end);
     std::istream& in_;
     std::string file_;
     int unit_;

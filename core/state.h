@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <istream>
 #include <string>
+#include <vector>
 
 #include "core/array1.h"
 #include "core/library_format.h"
@@ -242,6 +243,14 @@ struct StatusRec {
     int field_overflows = 0;          //!< report fields written as asterisks, each one noted
 };
 
+//! The values of a species library as the first selection read them: a run that keeps them
+//! (IoRec::keep_libraries) reads each library file once, not once per selection.
+struct LibraryValues {
+    bool read = false;            //!< the values below are those of the stream
+    long taken = 0;               //!< values taken before the library ended
+    std::vector<double> values;   //!< values 1..taken
+};
+
 //! Files the routines read and write besides the reference tables.
 struct IoRec {
     Sink* out = nullptr;          //!< report sink: console, then the result file
@@ -252,6 +261,10 @@ struct IoRec {
     std::string r3_name = "lib/r3.id";
     std::string r4_name = "lib/r4.id";
     std::string task_name = "topliw.dat";
+    //! The species libraries do not change during the run: OTBOR reads them once and keeps
+    //! their values for the later selections (off by default, for callers that swap streams).
+    bool keep_libraries = false;
+    LibraryValues r3_values, r4_values;
 };
 
 //! Everything the routines share.

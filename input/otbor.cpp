@@ -37,27 +37,40 @@ const Layout& library_layout()
 
 //! Reads a species library from its beginning in blocks of 900 values into dest(1..). A block
 //! that meets the end of the file or a bad field ends the reading quietly; the values taken
-//! stay. Returns how many values were taken.
+//! stay. Returns how many values were taken. With `kept` (a run that keeps the libraries), the
+//! values of the first reading are kept there and later calls copy them instead of reading.
 template <std::size_t Size>
 long read_library(std::istream* in, const std::string& name, int unit,
-                  Array1<double, Size>& dest, int blocks)
+                  Array1<double, Size>& dest, int blocks, LibraryValues* kept)
 {
     assert(static_cast<std::size_t>(blocks * kBlockValues) <= Size);
     if (in == nullptr) return 0;
+    if (kept != nullptr && kept->read) {
+        std::copy(kept->values.begin(), kept->values.end(), dest.data());
+        return kept->taken;
+    }
     RecordReader reader(*in, name, unit);
     reader.rewind();
     long taken = 0;
+    long base = 0;
+    const auto take = [&](std::size_t k, const Value& v) {
+        const long pos = base + static_cast<long>(k) + 1;
+        dest(pos) = v.r;
+        taken = std::max(taken, pos);
+    };
     try {
+        // The end of the library (a block it ends inside of, or a bad field): the values read
+        // so far are all there is.
         for (int b = 0; b < blocks; ++b) {
-            const long base = kBlockValues * b;
-            reader.read(library_layout(), kBlockValues, [&](std::size_t k, const Value& v) {
-                const long pos = base + static_cast<long>(k) + 1;
-                dest(pos) = v.r;
-                taken = std::max(taken, pos);
-            });
+            base = kBlockValues * b;
+            if (!reader.read_to_end(library_layout(), kBlockValues, take)) break;
         }
     } catch (const InputError&) {
-        // The end of the library: the values read so far are all there is.
+    }
+    if (kept != nullptr) {
+        kept->values.assign(dest.data(), dest.data() + taken);
+        kept->taken = taken;
+        kept->read = true;
     }
     return taken;
 }
@@ -365,7 +378,9 @@ void OTBOR(State& S)
 
     if (S.rep.AP < 0 && task.BP < 0) call_routine(S, &Routines::APAGE);
 
-    const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks);
+    LibraryValues* kept_r3 = S.io.keep_libraries ? &S.io.r3_values : nullptr;
+    LibraryValues* kept_r4 = S.io.keep_libraries ? &S.io.r4_values : nullptr;
+    const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks, kept_r3);
     sp.NG = static_cast<int>(select_gases(S, gas_taken));
     if (S.io.out != nullptr) S.io.out->write(ng_line, {Value::integer(sp.NG)});
     require_element_species(S);
@@ -375,7 +390,7 @@ void OTBOR(State& S)
     // as an ion.
     resolve_parents(S);
 
-    const long condensed_taken = read_library(S.io.r4, S.io.r4_name, 4, sp.AK, kCondensedBlocks);
+    const long condensed_taken = read_library(S.io.r4, S.io.r4_name, 4, sp.AK, kCondensedBlocks, kept_r4);
     select_condensed(S, condensed_taken, sp.NG);
     if (S.io.out != nullptr)
         S.io.out->write(n_line, {Value::integer(sp.N), Value::integer(sp.NG),

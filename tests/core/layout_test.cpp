@@ -297,6 +297,24 @@ TEST_F(LayoutIn, EndOfFileBeforeAllValuesIsAnInputError)
     EXPECT_EQ(got, (std::vector<double>{1, 2}));
 }
 
+// Reading to the end takes what the stream holds and says so without an error; a bad field is
+// still one.
+TEST_F(LayoutIn, ReadingToTheEndStopsQuietlyAtTheEndOfTheStream)
+{
+    in.str("  1.0  2.0\n  3.0  4.0\n");
+    RecordReader r(in, "lib/r3.id", 3);
+    std::vector<double> got;
+    const auto take = [&](std::size_t, const Value& v) { got.push_back(v.r); };
+    EXPECT_TRUE(r.read_to_end(Layout("(2F5.1)"), 2, take));
+    EXPECT_FALSE(r.read_to_end(Layout("(2F5.1)"), 3, take));
+    EXPECT_TRUE(r.at_end());
+    EXPECT_EQ(got, (std::vector<double>{1, 2, 3, 4}));
+    in.str("  1.0  x.5\n");
+    in.clear();
+    RecordReader bad(in, "lib/r3.id", 3);
+    EXPECT_THROW(bad.read_to_end(Layout("(2F5.1)"), 2, take), InputError);
+}
+
 TEST_F(LayoutIn, FieldThatIsNotANumberNamesLineAndText)
 {
     in.str("  1.0\n  2.0  x.5\n");

@@ -214,6 +214,29 @@ TEST_F(SpeciesSelection, ShortGasLibraryStopsAtItsLastFullRecordAndSaysSo)
     EXPECT_NE(note.find("holds 7 of the 15 gas records"), std::string::npos) << note;
 }
 
+// A run that keeps the libraries reads each file once: a later selection of other elements
+// comes from the values of the first reading, exactly as a reading of the file would give.
+TEST_F(SpeciesSelection, KeptLibrariesSelectAsTheFilesWould)
+{
+    select({kH, kO});
+    select({kH, kC, kN, kO, kE});
+    const auto fresh_numbers = selected_numbers();
+    const auto fresh_A = S->sp.A;
+    const auto fresh_AK = S->sp.AK;
+
+    r3.close();
+    r4.close();
+    SetUp();
+    S->io.keep_libraries = true;
+    select({kH, kO});
+    r3.close();  // nothing more to read: the kept values must serve
+    r4.close();
+    select({kH, kC, kN, kO, kE});
+    EXPECT_EQ(selected_numbers(), fresh_numbers);
+    EXPECT_EQ(S->sp.A.v, fresh_A.v);
+    EXPECT_EQ(S->sp.AK.v, fresh_AK.v);
+}
+
 // A selection of library numbers 5, 12, 33, 57; number 20 (chlorine) is not selected.
 class ListWalks : public SpeciesSelection {
 protected:
