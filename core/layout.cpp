@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
@@ -227,10 +228,19 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
+//! The characters [first, last) right-justified in w columns; asterisks when they do not fit.
+std::string right_justify(const char* first, const char* last, int w)
+{
+    const auto n = static_cast<std::size_t>(last - first);
+    if (n > static_cast<std::size_t>(w)) return asterisks(w);
+    std::string out(static_cast<std::size_t>(w), ' ');
+    std::copy(first, last, out.end() - static_cast<std::ptrdiff_t>(n));
+    return out;
+}
+
 std::string right_justify(const std::string& s, int w)
 {
-    if (static_cast<int>(s.size()) > w) return asterisks(w);
-    return std::string(static_cast<std::size_t>(w) - s.size(), ' ') + s;
+    return right_justify(s.data(), s.data() + s.size(), w);
 }
 
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
@@ -257,23 +267,27 @@ void significant_digits(double x, int d, std::string& digits, int& e)
     e = std::atoi(s.c_str() + epos + 1);
 }
 
-bool all_zero_digits(const std::string& s)
+bool all_zero_digits(const char* first, const char* last)
 {
-    for (char c : s)
-        if (c >= '1' && c <= '9') return false;
+    for (; first != last; ++first)
+        if (*first >= '1' && *first <= '9') return false;
     return true;
 }
+
+bool all_zero_digits(const std::string& s) { return all_zero_digits(s.data(), s.data() + s.size()); }
 
 // Fixed point with d decimals; the leading "0." is always written.
 std::string format_fixed(int w, int d, double x)
 {
-    char buf[400];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d);
+    constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
+    char buf[kDigitRoom + 1];                // and one more for a point without decimals
+    const auto res = std::to_chars(buf, buf + kDigitRoom, x, std::chars_format::fixed, d);
     if (res.ec != std::errc()) return asterisks(w);
-    std::string s(buf, res.ptr);
-    if (d == 0) s += '.';  // the point is written even without decimals
-    if (s[0] == '-' && all_zero_digits(s)) s.erase(0, 1);
-    return right_justify(s, w);
+    char* last = res.ptr;
+    if (d == 0) *last++ = '.';  // the point is written even without decimals
+    const char* first = buf;
+    if (*first == '-' && all_zero_digits(first, last)) ++first;
+    return right_justify(first, last, w);
 }
 
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).

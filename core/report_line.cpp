@@ -21,8 +21,7 @@ void write_noting_overflow(State& S, const Layout& layout, const std::vector<Val
                            const std::vector<const char*>& names, int ia, int ipk, int ipa)
 {
     std::vector<std::size_t> overflowed;
-    write_layout(layout, values, &overflowed);
-    S.io.out->write(layout, values);
+    S.io.out->write(layout, values, &overflowed);
     for (const std::size_t k : overflowed) {
         const double x = values[k].kind == Value::Kind::Int ? static_cast<double>(values[k].i)
                                                             : values[k].r;

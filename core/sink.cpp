@@ -21,9 +21,10 @@ void Sink::line(std::string_view text)
     if (record) recorded.emplace_back(text);
 }
 
-void Sink::write(const Layout& layout, const std::vector<Value>& values)
+void Sink::write(const Layout& layout, const std::vector<Value>& values,
+                 std::vector<std::size_t>* overflowed)
 {
-    const auto lines = write_layout(layout, values);
+    const auto lines = write_layout(layout, values, overflowed);
     if (console_)
         for (const auto& l : lines) to_console(l);
     if (file_)

@@ -1,6 +1,7 @@
 // The one output sink: every report line goes to the console first, then to the result file.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -21,7 +22,10 @@ public:
     void line(std::string_view text);
     //! Writes the lines that `layout` makes of `values`, each first to the console, then to
     //! the file (the whole record to the console first, then the whole record to the file).
-    void write(const Layout& layout, const std::vector<Value>& values);
+    //! With `overflowed`, the indices of the values written as asterisks are appended to it
+    //! (as write_layout gives them).
+    void write(const Layout& layout, const std::vector<Value>& values,
+               std::vector<std::size_t>* overflowed = nullptr);
     //! Writes a layout that holds only text.
     void write(const Layout& layout);
     void flush();

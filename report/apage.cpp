@@ -86,8 +86,7 @@ void property_row_line(State& S, int row, const std::string& label, int columns,
     std::vector<Value> values{Value::integer(row), Value::name(label)};
     for (int j = 1; j <= columns; ++j) values.push_back(Value::real(S.rep.ST(row, j)));
     std::vector<std::size_t> overflowed;
-    write_layout(property_row(), values, &overflowed);
-    S.io.out->write(property_row(), values);
+    S.io.out->write(property_row(), values, &overflowed);
     for (const std::size_t k : overflowed)
         if (k >= 2) overflows.push_back({row, static_cast<int>(k) - 1, label, values[k].r});
 }
