@@ -149,6 +149,10 @@ struct EquilRec {
     double NI = 0, NE = 0, NP = 0;  //!< densities of all ions, electrons, positive ions
     double F = 0;               //!< temperature factor of the solver (1, or 1 - 0.1/T)
     double AA = 0, Q = 0, MIN = 0, DK = 0, PI = 0, LPI = 0;  //!< solver working values
+    //! The solver's memo of logarithms: per species the last positive amount whose ln it took
+    //! (0: none yet) and that ln, taken again only when the amount has changed.
+    Array1<double, 500> LN_ARG;
+    Array1<double, 500> LN_P;
     bool F1 = false;            //!< products without gas phase (INPUT: ratio section present)
     bool F5 = false;            //!< negative ions switched off (INPUT: fuel entries present)
     bool FB = false;            //!< the solver skips minor gaseous species

@@ -154,6 +154,7 @@ private:
     Next pressure_search();
     Next charges();
     int element_position(int code) const;
+    double log_of(int I, double p);
     void give_up() { unconverged = true; }
 
     State& S;
@@ -179,6 +180,17 @@ int Solver::element_position(int code) const
     throw LibraryError("element code " + std::to_string(code) +
                        " has no single-element species among the first " +
                        std::to_string(sp.M) + " selected species");
+}
+
+//! ln p for a positive amount p of species I: the logarithm of the same argument is the same
+//! number, so it is taken once for each new amount of the species.
+double Solver::log_of(int I, double p)
+{
+    if (eq.LN_ARG(I) != p) {
+        eq.LN_P(I) = std::log(p);
+        eq.LN_ARG(I) = p;
+    }
+    return eq.LN_P(I);
 }
 
 void Solver::run()
@@ -317,7 +329,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     }
 
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
-    const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : std::log(PI));
+    const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : log_of(I, PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
     const double T = pt.T;
     const double F = eq.F;
@@ -445,7 +457,7 @@ bool Solver::visit(int I)
         if (R == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
         eq.P(J) = eq.P(J) - DK * R;
-        if (sp.XF1(J) > 0) eq.LP(I1) = log_amount(eq.P(J));
+        if (sp.XF1(J) > 0) eq.LP(I1) = eq.P(J) > 0 ? log_of(J, eq.P(J)) : log_amount(eq.P(J));
         if (eq.P(J) < MIN) {
             MIN = eq.P(J);
             I2 = I1;
@@ -501,7 +513,7 @@ Solver::Next Solver::complete(bool no_gas)
             eq.CPZ1 += sp.CP(I) * eq.P(I);
             if (at_T) {
                 if (sp.XF1(I) > 0)
-                    eq.SS += (sp.S(I) - R0 * std::log(eq.P(I))) * eq.P(I);
+                    eq.SS += (sp.S(I) - R0 * log_of(I, eq.P(I))) * eq.P(I);
                 else
                     eq.SS += sp.S(I) * eq.P(I);
             }
