@@ -4,6 +4,8 @@
 #include "thermo/viscosity.h"
 
 #include <cmath>
+#include <cstddef>
+#include <limits>
 
 namespace tev {
 
@@ -122,6 +124,22 @@ void TEPL(State& S)
         tr.NT(i) = pure_gas_viscosity(eq.MK(i), T, sp.SG(i), sp.EK(i));
     }
 
+    // The molar masses change only with a new selection: their ratios' fourth roots are kept.
+    const auto pairs = static_cast<std::size_t>(sp.NG) * static_cast<std::size_t>(sp.NG);
+    if (tr.MASS_RATIO.size() != pairs) {
+        tr.MASS_RATIO.assign(pairs, std::numeric_limits<double>::quiet_NaN());
+        tr.MASS_ROOT4.assign(pairs, 0.0);
+    }
+    const auto fourth_root = [&](int i, int j, double ratio) {
+        const auto k = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(sp.NG) +
+                       static_cast<std::size_t>(j - 1);
+        if (tr.MASS_RATIO[k] != ratio) {
+            tr.MASS_ROOT4[k] = std::pow(ratio, 0.25);
+            tr.MASS_RATIO[k] = ratio;
+        }
+        return tr.MASS_ROOT4[k];
+    };
+
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
     // for the translational part. A trace gas is no main term but still a partner.
     for (int i = 1; i <= sp.NG; ++i) {
@@ -132,7 +150,7 @@ void TEPL(State& S)
         for (int j = 1; j <= sp.NG; ++j) {
             if (j == i || !(tr.NT(j) > 0)) continue;
             const double mj = eq.MK(j);
-            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * std::pow(mj / mi, 0.25);
+            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * fourth_root(i, j, mj / mi);
             const double phi = root * root / (kTwoSqrtTwo * std::sqrt(1 + mi / mj));
             const double psi =
                 phi * (1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
