@@ -127,6 +127,13 @@ struct EquilRec {
     Array1<double, kBasisSize> A6;  //!< coefficients of the current formation reaction
     Array1<double, kBasisSize> LP;  //!< ln of the amount of each basis species
     Array2<double, kBasisSize, kBasisSize> BLB;  //!< inverse basis matrix (position, element)
+    //! The solver's memo of formation reactions: RC(., I) holds A6 of species I, and
+    //! RC_NEGATIVE(I) whether its formula holds the electron of a negative ion, while
+    //! RC_EPOCH(I) equals EPOCH; each call and each change of the basis starts a new epoch.
+    Array2<double, kBasisSize, 500> RC;
+    Array1<bool, 500> RC_NEGATIVE;
+    Array1<std::int64_t, 500> RC_EPOCH;
+    std::int64_t EPOCH = 0;
     double MMC = 0;             //!< smallest significant amount [mol/kg]
     double E1 = 0;              //!< affinity tolerance 5e-5 (single precision)
     double E2 = 0;              //!< affinity tolerance 5e-4 (single precision)

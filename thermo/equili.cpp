@@ -195,7 +195,8 @@ double Solver::log_of(int I, double p)
 
 void Solver::run()
 {
-    // Entry.
+    // Entry. The basis may have changed since the last call.
+    ++eq.EPOCH;
     eq.F = 1;
     sp.JA = 1;
     if (pt.T > task.TZAM) {
@@ -269,24 +270,36 @@ Solver::Next Solver::pass()
     return Next::kComplete;
 }
 
-// A6 = BLB x (atom counts of species I): its formation reaction from the basis species.
+// A6 = BLB x (atom counts of species I): its formation reaction from the basis species. Within
+// one epoch of the basis the reaction of a species is the one formed at its first visit.
 void Solver::reaction_coefficients(int I, int A1, long A2)
 {
     const int M = sp.M;
+    if (eq.RC_EPOCH(I) == eq.EPOCH) {
+        for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = eq.RC(I1, I);
+        if (eq.RC_NEGATIVE(I) && eq.F5 && I > M) KEQ = kIonOff;  // negative ions switched off
+        return;
+    }
+    bool negative = false;
     for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = 0;
     for (int k = 1; k <= libfmt::kSlots; ++k) {
         const int j = libfmt::slot_element(A1, k);
         if (j == 0) break;
         const int digit = libfmt::slot_count(A2, k);
         const int c = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
-        if (j == kElectron && digit != libfmt::kPositiveIonDigit && eq.F5 && I > M)
-            KEQ = kIonOff;  // negative ions switched off
+        if (j == kElectron && digit != libfmt::kPositiveIonDigit) {
+            negative = true;
+            if (eq.F5 && I > M) KEQ = kIonOff;  // negative ions switched off
+        }
         const int e = element_position(j);
         for (int I1 = 1; I1 <= M; ++I1) {
             eq.A6(I1) = eq.A6(I1) + eq.BLB(I1, e) * c;
             if (std::fabs(eq.A6(I1)) < kCoefZero) eq.A6(I1) = 0;
         }
     }
+    for (int I1 = 1; I1 <= M; ++I1) eq.RC(I1, I) = eq.A6(I1);
+    eq.RC_NEGATIVE(I) = negative;
+    eq.RC_EPOCH(I) = eq.EPOCH;
 }
 
 // Species I enters the basis at position I2; the inverse basis matrix is pivoted in place.
@@ -294,6 +307,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
 {
     const int M = sp.M;
     const int J = static_cast<int>(eq.A5(I2));
+    ++eq.EPOCH;  // the reactions of the new basis differ
     eq.A5(I2) = I;
     sp.XF2(J) = std::fabs(sp.XF2(J));
     sp.XF2(I) = -std::fabs(sp.XF2(I));
