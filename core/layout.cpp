@@ -228,19 +228,25 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
-//! The characters [first, last) right-justified in w columns; asterisks when they do not fit.
-std::string right_justify(const char* first, const char* last, int w)
+//! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
+//! they do not fit.
+void append_justified(std::string& out, const char* first, const char* last, int w)
 {
     const auto n = static_cast<std::size_t>(last - first);
-    if (n > static_cast<std::size_t>(w)) return asterisks(w);
-    std::string out(static_cast<std::size_t>(w), ' ');
-    std::copy(first, last, out.end() - static_cast<std::ptrdiff_t>(n));
-    return out;
+    const auto width = static_cast<std::size_t>(w);
+    if (n > width) {
+        out.append(width, '*');
+        return;
+    }
+    out.append(width - n, ' ');
+    out.append(first, n);
 }
 
 std::string right_justify(const std::string& s, int w)
 {
-    return right_justify(s.data(), s.data() + s.size(), w);
+    std::string out;
+    append_justified(out, s.data(), s.data() + s.size(), w);
+    return out;
 }
 
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
@@ -274,20 +280,41 @@ bool all_zero_digits(const char* first, const char* last)
     return true;
 }
 
-bool all_zero_digits(const std::string& s) { return all_zero_digits(s.data(), s.data() + s.size()); }
+bool all_zero_digits(const std::string& s)
+{
+    return all_zero_digits(s.data(), s.data() + s.size());
+}
 
-// Fixed point with d decimals; the leading "0." is always written.
-std::string format_fixed(int w, int d, double x)
+// Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
+void append_fixed(std::string& out, int w, int d, double x)
 {
     constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
     char buf[kDigitRoom + 1];                // and one more for a point without decimals
     const auto res = std::to_chars(buf, buf + kDigitRoom, x, std::chars_format::fixed, d);
-    if (res.ec != std::errc()) return asterisks(w);
+    if (res.ec != std::errc()) {
+        out.append(static_cast<std::size_t>(w), '*');
+        return;
+    }
     char* last = res.ptr;
     if (d == 0) *last++ = '.';  // the point is written even without decimals
     const char* first = buf;
     if (*first == '-' && all_zero_digits(first, last)) ++first;
-    return right_justify(first, last, w);
+    append_justified(out, first, last, w);
+}
+
+std::string format_fixed(int w, int d, double x)
+{
+    std::string out;
+    append_fixed(out, w, d, x);
+    return out;
+}
+
+// Appends the integer x right-justified in w columns to `out`.
+void append_int(std::string& out, int w, std::int64_t x)
+{
+    char buf[24];
+    const auto res = std::to_chars(buf, buf + sizeof buf, x);
+    append_justified(out, buf, res.ptr, w);
 }
 
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
@@ -339,25 +366,38 @@ std::string format_general(int w, int d, double x)
     return f + "    ";
 }
 
-std::string format_value(const LayoutAtom& a, const Value& v, const Layout& layout)
+//! Appends the field of value v in item a to `out`.
+void append_value(std::string& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
     if (a.op == Op::Name) {
         if (v.kind != Value::Kind::Name)
             throw std::logic_error("layout \"" + layout.text() + "\": A item given a number");
-        if (a.w == 0) return v.s;
+        if (a.w == 0) {
+            out += v.s;
+            return;
+        }
         const auto w = static_cast<std::size_t>(a.w);
-        if (v.s.size() >= w) return v.s.substr(0, w);
-        return std::string(w - v.s.size(), ' ') + v.s;
+        if (v.s.size() >= w) {
+            out.append(v.s, 0, w);
+            return;
+        }
+        out.append(w - v.s.size(), ' ');
+        out += v.s;
+        return;
     }
     if (v.kind == Value::Kind::Name)
         throw std::logic_error("layout \"" + layout.text() + "\": numeric item given a name");
     if (a.op == Op::Int) {
-        if (v.kind == Value::Kind::Int) return format_int(a.w, v.i);
-        if (!std::isfinite(v.r) || std::fabs(v.r) >= 9.2e18) return asterisks(a.w);
-        return format_int(a.w, static_cast<std::int64_t>(v.r));  // truncates toward zero
+        if (v.kind == Value::Kind::Int) return append_int(out, a.w, v.i);
+        if (!std::isfinite(v.r) || std::fabs(v.r) >= 9.2e18) {
+            out.append(static_cast<std::size_t>(a.w), '*');
+            return;
+        }
+        return append_int(out, a.w, static_cast<std::int64_t>(v.r));  // truncates toward zero
     }
     const double x = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
-    return format_real(a.desc, a.w, a.d, x);
+    if (a.desc == 'F' && std::isfinite(x)) return append_fixed(out, a.w, a.d, x);
+    out += format_real(a.desc, a.w, a.d, x);
 }
 
 bool has_value_atom(const std::vector<LayoutAtom>& atoms, std::size_t from)
@@ -409,6 +449,14 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
         pending = 0;
         line += s;
     };
+    // A value's field: the pending blanks, then the field, straight onto the line.
+    auto put_value = [&](const LayoutAtom& a, const Value& v) {
+        line.append(pending, ' ');
+        pending = 0;
+        const std::size_t start = line.size();
+        append_value(line, a, v, layout);
+        return line.find_first_not_of('*', start) == std::string::npos;
+    };
     std::size_t k = 0;
     for (;;) {
         if (k == atoms.size()) {
@@ -439,12 +487,9 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
                 return lines;
             }
         {
-            const std::string field = format_value(a, values[next], layout);
-            if (overflowed && a.op != Op::Name && a.w > 0 &&
-                field.find_first_not_of('*') == std::string::npos)
-                overflowed->push_back(next);
+            const bool stars = put_value(a, values[next]);
+            if (overflowed && a.op != Op::Name && a.w > 0 && stars) overflowed->push_back(next);
             ++next;
-            put(field);
             break;
         }
         }
@@ -475,7 +520,12 @@ std::string format_real(char descriptor, int w, int d, double x)
     }
 }
 
-std::string format_int(int w, std::int64_t x) { return right_justify(std::to_string(x), w); }
+std::string format_int(int w, std::int64_t x)
+{
+    std::string out;
+    append_int(out, w, x);
+    return out;
+}
 
 std::string shortest_real(double x)
 {
