@@ -537,7 +537,18 @@ std::string shortest_real(double x)
     if (!std::isfinite(x)) return trimmed(non_finite(12, x));
     if (x == 0) return "0.0";
     constexpr int kMaxDigits = 17;  // enough for every double
-    for (int d = 1; d <= kMaxDigits; ++d) {
+    // No representation with fewer significant digits than the shortest round-trip one
+    // can read back as x, so the search starts at that count instead of at one digit.
+    char buf[32];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    int shortest = 1;
+    if (ec == std::errc()) {
+        shortest = 0;
+        for (const char* c = buf; c != end && *c != 'e'; ++c)
+            if (*c >= '0' && *c <= '9') ++shortest;
+        shortest = std::clamp(shortest, 1, kMaxDigits);
+    }
+    for (int d = shortest; d <= kMaxDigits; ++d) {
         std::string digits;
         int e = 0;
         significant_digits(x, d, digits, e);
