@@ -527,28 +527,23 @@ std::string format_int(int w, std::int64_t x)
     return out;
 }
 
-std::string shortest_real(double x)
+namespace {
+
+std::string trimmed(std::string s)
 {
-    auto trimmed = [](std::string s) {
-        s.erase(0, s.find_first_not_of(' '));
-        s.erase(s.find_last_not_of(' ') + 1);
-        return s;
-    };
-    if (!std::isfinite(x)) return trimmed(non_finite(12, x));
-    if (x == 0) return "0.0";
+    s.erase(0, s.find_first_not_of(' '));
+    s.erase(s.find_last_not_of(' ') + 1);
+    return s;
+}
+
+//! The definition of the shortest text: the fewest correctly rounded significant digits whose
+//! E form reads back as x, written in fixed notation when that reads back too and the value
+//! is in the fixed range. Used where the shortest round-trip digits of std::to_chars may not
+//! be the correctly rounded ones.
+std::string shortest_real_by_search(double x)
+{
     constexpr int kMaxDigits = 17;  // enough for every double
-    // No representation with fewer significant digits than the shortest round-trip one
-    // can read back as x, so the search starts at that count instead of at one digit.
-    char buf[32];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
-    int shortest = 1;
-    if (ec == std::errc()) {
-        shortest = 0;
-        for (const char* c = buf; c != end && *c != 'e'; ++c)
-            if (*c >= '0' && *c <= '9') ++shortest;
-        shortest = std::clamp(shortest, 1, kMaxDigits);
-    }
-    for (int d = shortest; d <= kMaxDigits; ++d) {
+    for (int d = 1; d <= kMaxDigits; ++d) {
         std::string digits;
         int e = 0;
         significant_digits(x, d, digits, e);
@@ -562,6 +557,79 @@ std::string shortest_real(double x)
         return exp_form;
     }
     return trimmed(format_exponent('E', kMaxDigits + 9, kMaxDigits, x));
+}
+
+}  // namespace
+
+void append_shortest_real(std::string& out, double x)
+{
+    if (!std::isfinite(x)) {
+        out += trimmed(non_finite(12, x));
+        return;
+    }
+    if (x == 0) {
+        out += "0.0";
+        return;
+    }
+    // The shortest round-trip digits, "d.ddde+XX". Among the texts of that many digits they
+    // are the one nearest x, hence the correctly rounded ones, except where x is a power of
+    // two: there the doubles below are closer than those above, and the nearest text of that
+    // length may not read back. Those few values take the search.
+    char buf[32];
+    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
+    const char* const epos = std::find(buf, res.ptr, 'e');
+    char digits[20];
+    int d = 0;
+    for (const char* c = buf; c != epos; ++c)
+        if (*c != '.') digits[d++] = *c;
+    int e = 0;
+    std::from_chars(epos + (epos[1] == '+' ? 2 : 1), res.ptr, e);
+    int mantissa_exponent = 0;
+    if (std::frexp(std::fabs(x), &mantissa_exponent) == 0.5) {
+        std::string rounded;
+        int re = 0;
+        significant_digits(x, d, rounded, re);
+        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0) {
+            out += shortest_real_by_search(x);
+            return;
+        }
+    }
+    if (x < 0) out += '-';
+    if (e >= -3 && e < 15) {
+        // Fixed notation with the same significant digits and at least one decimal.
+        if (e < 0) {
+            out += "0.";
+            out.append(static_cast<std::size_t>(-e - 1), '0');
+            out.append(digits, static_cast<std::size_t>(d));
+        } else if (d - 1 - e >= 1) {
+            out.append(digits, static_cast<std::size_t>(e + 1));
+            out += '.';
+            out.append(digits + e + 1, static_cast<std::size_t>(d - 1 - e));
+        } else {
+            out.append(digits, static_cast<std::size_t>(d));
+            out.append(static_cast<std::size_t>(e + 1 - d), '0');
+            out += ".0";
+        }
+        return;
+    }
+    // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
+    out += "0.";
+    out.append(digits, static_cast<std::size_t>(d));
+    const int exp10 = e + 1;
+    const int mag = std::abs(exp10);
+    if (mag <= 99) out += 'E';
+    out += exp10 < 0 ? '-' : '+';
+    if (mag <= 9) out += '0';
+    char ebuf[8];
+    const auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, mag);
+    out.append(ebuf, er.ptr);
+}
+
+std::string shortest_real(double x)
+{
+    std::string out;
+    append_shortest_real(out, x);
+    return out;
 }
 
 // ---------------------------------------------------------------------------------------------

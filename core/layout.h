@@ -82,6 +82,8 @@ std::string format_int(int w, std::int64_t x);
 //! form of format_real otherwise ("0.1E-06"). Tasks and tables written for the program and its
 //! tools carry their numbers in this form.
 std::string shortest_real(double x);
+//! Appends shortest_real(x) to `out`.
+void append_shortest_real(std::string& out, double x);
 
 //! Reads fixed-column records from a text stream, line by line, through layouts.
 //! Every read starts on a new line. A line shorter than its layout reads its missing

@@ -146,7 +146,7 @@ std::string ResultsTable::text() const
         t += field(r.section);
         for (std::size_t c = 0; c < columns; ++c) {
             t += ',';
-            if (std::isfinite(r.values[c])) t += shortest_real(r.values[c]);
+            if (std::isfinite(r.values[c])) append_shortest_real(t, r.values[c]);
         }
         if (ions) t += r.negative_ions ? ",1" : ",0";
         t += r.converged ? ",1" : ",0";
@@ -154,7 +154,7 @@ std::string ResultsTable::text() const
             const auto at = std::find_if(r.fractions.begin(), r.fractions.end(),
                                          [&](const auto& f) { return f.first == s.first; });
             t += ',';
-            t += shortest_real(at == r.fractions.end() ? 0.0 : at->second);
+            append_shortest_real(t, at == r.fractions.end() ? 0.0 : at->second);
         }
         t += "\n";
     }

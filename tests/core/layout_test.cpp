@@ -388,5 +388,46 @@ TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
     }
 }
 
+// The shortest text is defined by search: the fewest correctly rounded digits whose E form reads
+// back, fixed notation when that reads back too within 1e-3 <= |x| < 1e15. The writer takes a
+// shortcut through the shortest round-trip digits; powers of two, integers, tiny and huge
+// values and random bit patterns must all give the searched text.
+TEST(ShortestReal, MatchesTheSearchedDefinition)
+{
+    auto trim = [](std::string s) {
+        s.erase(0, s.find_first_not_of(' '));
+        return s;
+    };
+    auto searched = [&](double x) {
+        for (int d = 1; d <= 17; ++d) {
+            const std::string e_form = trim(format_real('E', d + 8, d, x));
+            double back = 0;
+            if (!parse_real_field(e_form, back) || back != x) continue;
+            // 0.ddddE+XX or 0.dddd+XXX: the exponent of the rounded value's first digit
+            std::string ex = e_form.substr(e_form.find('.') + 1 + d);
+            if (ex[0] == 'E') ex.erase(0, 1);
+            const int rounded_e = std::stoi(ex) - 1;
+            if (rounded_e >= -3 && rounded_e < 15) {
+                const std::string f = trim(format_real('F', 40, std::max(1, d - 1 - rounded_e), x));
+                if (parse_real_field(f, back) && back == x) return f;
+            }
+            return e_form;
+        }
+        return std::string("none");
+    };
+    std::vector<double> values = {1.0, -1.0, 0.5, 2.0, 1024.0, 0.1, 1e-3, 9.9999e-4, 1e15, 999999999999999.9,
+                                  5e-324, 1.7976931348623157e308, 3000.0, -4470.5042, 0.125, 1e22, 1e23};
+    for (int k = -1074; k <= 1023; ++k) values.push_back(std::ldexp(1.0, k));
+    std::mt19937_64 rng(7);
+    for (int t = 0; t < 30000; ++t) {
+        const double x = std::bit_cast<double>(rng());
+        if (std::isfinite(x)) values.push_back(x);
+        values.push_back(std::ldexp(static_cast<double>(rng() % 100000), static_cast<int>(rng() % 80) - 40));
+    }
+    for (const double x : values)
+        ASSERT_EQ(shortest_real(x), searched(x)) << std::bit_cast<std::uint64_t>(x);
+    EXPECT_EQ(shortest_real(0.0), "0.0");
+}
+
 }  // namespace
 }  // namespace tev
