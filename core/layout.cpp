@@ -594,35 +594,46 @@ void append_shortest_real(std::string& out, double x)
             return;
         }
     }
-    if (x < 0) out += '-';
+    // At most 17 digits, 17 zeros, a sign, "0." and an exponent: the text fits in 48 bytes.
+    char text[48];
+    char* t = text;
+    auto put = [&t](const char* from, int n) {
+        for (int k = 0; k < n; ++k) *t++ = from[k];
+    };
+    auto zeros = [&t](int n) {
+        for (int k = 0; k < n; ++k) *t++ = '0';
+    };
+    if (x < 0) *t++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
         if (e < 0) {
-            out += "0.";
-            out.append(static_cast<std::size_t>(-e - 1), '0');
-            out.append(digits, static_cast<std::size_t>(d));
+            *t++ = '0';
+            *t++ = '.';
+            zeros(-e - 1);
+            put(digits, d);
         } else if (d - 1 - e >= 1) {
-            out.append(digits, static_cast<std::size_t>(e + 1));
-            out += '.';
-            out.append(digits + e + 1, static_cast<std::size_t>(d - 1 - e));
+            put(digits, e + 1);
+            *t++ = '.';
+            put(digits + e + 1, d - 1 - e);
         } else {
-            out.append(digits, static_cast<std::size_t>(d));
-            out.append(static_cast<std::size_t>(e + 1 - d), '0');
-            out += ".0";
+            put(digits, d);
+            zeros(e + 1 - d);
+            *t++ = '.';
+            *t++ = '0';
         }
-        return;
+    } else {
+        // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
+        *t++ = '0';
+        *t++ = '.';
+        put(digits, d);
+        const int exp10 = e + 1;
+        const int mag = std::abs(exp10);
+        if (mag <= 99) *t++ = 'E';
+        *t++ = exp10 < 0 ? '-' : '+';
+        if (mag <= 9) *t++ = '0';
+        t = std::to_chars(t, text + sizeof text, mag).ptr;
     }
-    // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
-    out += "0.";
-    out.append(digits, static_cast<std::size_t>(d));
-    const int exp10 = e + 1;
-    const int mag = std::abs(exp10);
-    if (mag <= 99) out += 'E';
-    out += exp10 < 0 ? '-' : '+';
-    if (mag <= 9) out += '0';
-    char ebuf[8];
-    const auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, mag);
-    out.append(ebuf, er.ptr);
+    out.append(text, static_cast<std::size_t>(t - text));
 }
 
 std::string shortest_real(double x)

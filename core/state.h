@@ -134,6 +134,13 @@ struct EquilRec {
     Array1<bool, 500> RC_NEGATIVE;
     Array1<std::int64_t, 500> RC_EPOCH;
     std::int64_t EPOCH = 0;
+    //! The ln equilibrium constant KC(I) of that reaction, formed at the temperature factor
+    //! KC_F(I) with negative ions switched off or not (KC_OFF(I)), while KC_EPOCH(I) equals
+    //! EPOCH: within one call the temperature stands, so it is summed once per basis and factor.
+    Array1<double, 500> KC;
+    Array1<double, 500> KC_F;
+    Array1<bool, 500> KC_OFF;
+    Array1<std::int64_t, 500> KC_EPOCH;
     double MMC = 0;             //!< smallest significant amount [mol/kg]
     double E1 = 0;              //!< affinity tolerance 5e-5 (single precision)
     double E2 = 0;              //!< affinity tolerance 5e-4 (single precision)

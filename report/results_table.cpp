@@ -128,7 +128,9 @@ std::string ResultsTable::text() const
 {
     const bool ions = std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.ions; });
     const std::size_t columns = ions ? kColumnCount : kColumnCount - kIonColumns;
-    std::string t = "point,kind,section";
+    std::string t;
+    t.reserve(256 + rows_.size() * (columns + species_.size() + 4) * 20);  // about 20 bytes a value
+    t += "point,kind,section";
     for (std::size_t c = 0; c < columns; ++c) t += std::string(",") + kColumns[c].name;
     if (ions) t += ",neg_ions";
     t += ",converged";

@@ -277,7 +277,6 @@ void Solver::reaction_coefficients(int I, int A1, long A2)
     const int M = sp.M;
     if (eq.RC_EPOCH(I) == eq.EPOCH) {
         for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = eq.RC(I1, I);
-        if (eq.RC_NEGATIVE(I) && eq.F5 && I > M) KEQ = kIonOff;  // negative ions switched off
         return;
     }
     bool negative = false;
@@ -289,7 +288,6 @@ void Solver::reaction_coefficients(int I, int A1, long A2)
         const int c = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
         if (j == kElectron && digit != libfmt::kPositiveIonDigit) {
             negative = true;
-            if (eq.F5 && I > M) KEQ = kIonOff;  // negative ions switched off
         }
         const int e = element_position(j);
         for (int I1 = 1; I1 <= M; ++I1) {
@@ -345,11 +343,27 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
     const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : log_of(I, PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
-    const double T = pt.T;
-    const double F = eq.F;
-    KEQ = (sp.S(I) - sp.ENT(I) / T * F) / eq.R0;
-
     reaction_coefficients(I, A1, A2);
+    // ln K of the reaction: the species' own term (a negative ion switched off takes kIonOff
+    // instead) and the basis species' terms, in basis order.
+    const double F = eq.F;
+    const bool ion_off = eq.RC_NEGATIVE(I) && eq.F5 && I > M;
+    if (eq.KC_EPOCH(I) == eq.EPOCH && eq.KC_F(I) == F && eq.KC_OFF(I) == ion_off) {
+        KEQ = eq.KC(I);
+    } else {
+        const double T = pt.T;
+        KEQ = ion_off ? kIonOff : (sp.S(I) - sp.ENT(I) / T * F) / eq.R0;
+        for (int I1 = 1; I1 <= M; ++I1) {
+            const double e = eq.A6(I1);
+            if (e == 0) continue;
+            const int J = static_cast<int>(eq.A5(I1));
+            KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
+        }
+        eq.KC(I) = KEQ;
+        eq.KC_F(I) = F;
+        eq.KC_OFF(I) = ion_off;
+        eq.KC_EPOCH(I) = eq.EPOCH;
+    }
 
     MM = 1;
     for (int I1 = 1; I1 <= M; ++I1) {
@@ -361,7 +375,6 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
             return a;
         }
         if (A1 < 0 || PI * 100 >= eq.P(J)) MM = 0;
-        KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
         if (sp.XF1(J) >= 0) Q = Q + e * (eq.LP(I1) + eq.AA);
     }
     a.PI = PI;
