@@ -124,10 +124,11 @@ struct EquilRec {
     Array1<double, 500> XR;     //!< composition stored for interpolation; scratch of OUT
     Array1<double, 500> MK;     //!< molar mass of each species [g/mol]
     Array1<double, kBasisSize> A5;  //!< species index at each basis position
-    Array1<double, kBasisSize> A6;  //!< coefficients of the current formation reaction
+    Array1<double, kBasisSize> A6;  //!< the entering species' reaction during a basis exchange
     Array1<double, kBasisSize> LP;  //!< ln of the amount of each basis species
     Array2<double, kBasisSize, kBasisSize> BLB;  //!< inverse basis matrix (position, element)
-    //! The solver's memo of formation reactions: RC(., I) holds A6 of species I, and
+    //! The solver's memo of formation reactions: RC(., I) holds the coefficients of the
+    //! formation reaction of species I from the basis species, and
     //! RC_NEGATIVE(I) whether its formula holds the electron of a negative ion, while
     //! RC_EPOCH(I) equals EPOCH; each call and each change of the basis starts a new epoch.
     Array2<double, kBasisSize, 500> RC;

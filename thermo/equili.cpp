@@ -270,32 +270,27 @@ Solver::Next Solver::pass()
     return Next::kComplete;
 }
 
-// A6 = BLB x (atom counts of species I): its formation reaction from the basis species. Within
-// one epoch of the basis the reaction of a species is the one formed at its first visit.
+// RC(., I) = BLB x (atom counts of species I): its formation reaction from the basis species.
+// Within one epoch of the basis the reaction of a species is the one formed at its first visit.
 void Solver::reaction_coefficients(int I, int A1, long A2)
 {
+    if (eq.RC_EPOCH(I) == eq.EPOCH) return;
     const int M = sp.M;
-    if (eq.RC_EPOCH(I) == eq.EPOCH) {
-        for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = eq.RC(I1, I);
-        return;
-    }
     bool negative = false;
-    for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = 0;
+    for (int I1 = 1; I1 <= M; ++I1) eq.RC(I1, I) = 0;
     for (int k = 1; k <= libfmt::kSlots; ++k) {
         const int j = libfmt::slot_element(A1, k);
         if (j == 0) break;
         const int digit = libfmt::slot_count(A2, k);
         const int c = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
-        if (j == kElectron && digit != libfmt::kPositiveIonDigit) {
-            negative = true;
-        }
+        if (j == kElectron && digit != libfmt::kPositiveIonDigit) negative = true;
         const int e = element_position(j);
         for (int I1 = 1; I1 <= M; ++I1) {
-            eq.A6(I1) = eq.A6(I1) + eq.BLB(I1, e) * c;
-            if (std::fabs(eq.A6(I1)) < kCoefZero) eq.A6(I1) = 0;
+            double& r = eq.RC(I1, I);
+            r = r + eq.BLB(I1, e) * c;
+            if (std::fabs(r) < kCoefZero) r = 0;
         }
     }
-    for (int I1 = 1; I1 <= M; ++I1) eq.RC(I1, I) = eq.A6(I1);
     eq.RC_NEGATIVE(I) = negative;
     eq.RC_EPOCH(I) = eq.EPOCH;
 }
@@ -311,6 +306,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
     sp.XF2(I) = -std::fabs(sp.XF2(I));
     eq.LP(I2) = PI > 0 ? std::log(PI) : LPI;
 
+    for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = eq.RC(I1, I);
     const double pivot = 1 / eq.A6(I2);
     for (int I1 = 1; I1 <= M; ++I1) eq.A6(I1) = -eq.A6(I1) * pivot;
     eq.A6(I2) = pivot;
@@ -326,7 +322,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
 }
 
 // Affinity of the formation reaction of species I (not in the basis) from the current basis,
-// as a visit sees it; leaves the reaction coefficients in A6, KEQ and MM. minor_skip: a gas
+// as a visit sees it; leaves the reaction coefficients in RC(., I), KEQ and MM. minor_skip: a gas
 // below the minor fraction is passed over (the skipping mode of the passes).
 Solver::Affinity Solver::affinity(int I, bool minor_skip)
 {
@@ -354,7 +350,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
         const double T = pt.T;
         KEQ = ion_off ? kIonOff : (sp.S(I) - sp.ENT(I) / T * F) / eq.R0;
         for (int I1 = 1; I1 <= M; ++I1) {
-            const double e = eq.A6(I1);
+            const double e = eq.RC(I1, I);
             if (e == 0) continue;
             const int J = static_cast<int>(eq.A5(I1));
             KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
@@ -367,7 +363,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
 
     MM = 1;
     for (int I1 = 1; I1 <= M; ++I1) {
-        const double e = eq.A6(I1);
+        const double e = eq.RC(I1, I);
         if (e == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
         if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) {
@@ -393,7 +389,6 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
 // Leaves the state as it found it.
 bool Solver::in_balance()
 {
-    const auto A6 = eq.A6;
     const double KEQ0 = KEQ;
     const int MM0 = MM;
     bool all = true;
@@ -402,7 +397,6 @@ bool Solver::in_balance()
         const Affinity a = affinity(I, false);
         if (!a.passed_over && !a.settled) all = false;
     }
-    eq.A6 = A6;
     KEQ = KEQ0;
     MM = MM0;
     return all;
@@ -440,7 +434,7 @@ bool Solver::visit(int I)
     double MIN = C <= 0 ? PI : kGrowBound;
     DEQ = A1 < 0 ? 0.0 : 1 / PI;
     for (int I1 = 1; I1 <= M; ++I1) {
-        const double R = eq.A6(I1);
+        const double R = eq.RC(I1, I);
         if (R == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
         if (C * R >= 0) {  // basis species J is consumed by a step in the direction of C
@@ -480,7 +474,7 @@ bool Solver::visit(int I)
     MIN = kHugeAmount;
     int I2 = 0;
     for (int I1 = 1; I1 <= M; ++I1) {
-        const double R = eq.A6(I1);
+        const double R = eq.RC(I1, I);
         if (R == 0) continue;
         const int J = static_cast<int>(eq.A5(I1));
         eq.P(J) = eq.P(J) - DK * R;
