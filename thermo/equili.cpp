@@ -142,7 +142,9 @@ private:
         double PI = 0, LPI = 0;    // the amount as the visit takes it, and its logarithm
         double C = 0;              // affinity [RT]
     };
-    Affinity affinity(int I, bool minor_skip);
+    // Inlined into the visit: it runs for every species in every pass, and the call itself
+    // cost about a tenth of the solver's instructions.
+    [[gnu::always_inline]] inline Affinity affinity(int I, bool minor_skip);
     bool in_balance();
     bool visit(int I);  // false: the passes end at once (exhausted basis species)
     void reaction_coefficients(int I, int A1, long A2);
