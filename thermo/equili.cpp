@@ -273,10 +273,10 @@ Solver::Next Solver::pass()
 }
 
 // RC(., I) = BLB x (atom counts of species I): its formation reaction from the basis species.
-// Within one epoch of the basis the reaction of a species is the one formed at its first visit.
+// Within one epoch of the basis the reaction of a species is the one formed at its first visit:
+// called when RC_EPOCH(I) is not the current epoch.
 void Solver::reaction_coefficients(int I, int A1, long A2)
 {
-    if (eq.RC_EPOCH(I) == eq.EPOCH) return;
     const int M = sp.M;
     bool negative = false;
     for (int I1 = 1; I1 <= M; ++I1) eq.RC(I1, I) = 0;
@@ -341,7 +341,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
     const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : log_of(I, PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
-    reaction_coefficients(I, A1, A2);
+    if (eq.RC_EPOCH(I) != eq.EPOCH) reaction_coefficients(I, A1, A2);
     // ln K of the reaction: the species' own term (a negative ion switched off takes kIonOff
     // instead) and the basis species' terms, in basis order.
     const double F = eq.F;
