@@ -24,5 +24,7 @@ void after_input(State& S);
 //! A routine left null in `r` is skipped (tests drive the cycle with a partial table). While
 //! the cycle runs, S.routines is `r`, so that the routines call each other through it.
 int run_cycle(State& S, const Routines& r, const CycleLimits& limits = CycleLimits{});
+//! The routine table of a run: every routine of the cycle, each the program's own.
+Routines production_routines();
 
 }  // namespace tev

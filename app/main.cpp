@@ -24,10 +24,7 @@
 #include "core/result_file.h"
 #include "core/sink.h"
 #include "input/input.h"
-#include "nozzle/nozzle.h"
-#include "report/report.h"
 #include "report/results_table.h"
-#include "thermo/thermo.h"
 
 namespace {
 
@@ -115,17 +112,7 @@ int main()
         check_task(S);
         after_input(S);
 
-        Routines r;
-        r.DIRECT = DIRECT;
-        r.OTBOR = OTBOR;
-        r.INITIA = INITIA;
-        r.FUNC = FUNC;
-        r.EQUILI = EQUILI;
-        r.TEPL = TEPL;
-        r.SIGMA = SIGMA;
-        r.OUT = OUT;
-        r.APAGE = APAGE;
-        const int failures = run_cycle(S, r);
+        const int failures = run_cycle(S, production_routines());
         sink->flush();
         std::string closing = " tevalin: run complete";
         if (failures > 0) closing += "; " + std::to_string(failures) + " point(s) did not converge";

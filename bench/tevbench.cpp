@@ -39,10 +39,9 @@
 #include "app/driver.h"
 #include "core/result_file.h"
 #include "input/input.h"
-#include "nozzle/nozzle.h"
 #include "report/report.h"
-#include "core/sink.h"
 #include "thermo/thermo.h"
+#include "core/sink.h"
 
 namespace {
 
@@ -120,16 +119,9 @@ InProcess run_in_process(const fs::path& dir)
     check_task(S);
     after_input(S);
 
-    Routines r;
-    r.DIRECT = DIRECT;
-    r.OTBOR = timed_otbor;
-    r.INITIA = INITIA;
-    r.FUNC = FUNC;
+    Routines r = production_routines();
+    r.OTBOR = timed_otbor;  // the same routines, timed and counted
     r.EQUILI = counted_equili;
-    r.TEPL = TEPL;
-    r.SIGMA = SIGMA;
-    r.OUT = OUT;
-    r.APAGE = APAGE;
     g_equili_calls = 0;
     g_otbor_calls = 0;
     g_startup_end = start;

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace tevfuzz {
 
 namespace fs = std::filesystem;
@@ -37,13 +39,7 @@ inline const std::string kPreviousReport = "the report of the previous run\n";
 //! The results table of that run; it is replaced exactly when the report is.
 inline const std::string kPreviousTable = "point,kind\n1,chamber\n";
 
-inline std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tevtest::slurp;
 
 inline void spit(const fs::path& p, const std::string& text)
 {

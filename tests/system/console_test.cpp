@@ -8,19 +8,14 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/files.h"
 #include "tests/system/report_reader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tevtest::slurp;
 
 TEST(Console, ShowsUtf8OnAUtf8TerminalAndCodePage866Elsewhere)
 {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/system/cea_reference.h"
+#include "tests/support/files.h"
 #include "tests/system/report_reader.h"
 
 namespace {
@@ -20,13 +21,7 @@ namespace fs = std::filesystem;
 const fs::path kSource = TEV_SOURCE_DIR;
 const fs::path kBinary = TEV_BINARY_DIR;
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tevtest::slurp;
 
 //! Runs tevalin-task in `dir` with `args`; returns its exit status, its messages in `errors`.
 int compose(const fs::path& dir, const std::string& args, std::string* errors = nullptr)

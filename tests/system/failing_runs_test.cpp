@@ -9,17 +9,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tevtest::slurp;
 
 void write(const fs::path& p, const std::string& text)
 {

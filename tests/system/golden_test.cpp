@@ -11,19 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
 #include "tests/system/report_reader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using tevtest::slurp;
 
 const fs::path kSource = TEV_SOURCE_DIR;
 
