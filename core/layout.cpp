@@ -2,6 +2,8 @@
 #include "core/layout.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -285,9 +287,179 @@ bool all_zero_digits(const std::string& s)
     return all_zero_digits(s.data(), s.data() + s.size());
 }
 
+using u128 = unsigned __int128;
+
+//! 10^k as 128-bit integers, k = 0..38.
+constexpr auto kPow10 = [] {
+    std::array<u128, 39> p{};
+    p[0] = 1;
+    for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+    return p;
+}();
+
+//! A finite nonzero |x| as m * 2^q with m an integer below 2^53.
+void binary_parts(double ax, std::uint64_t& m, int& q)
+{
+    const auto bits = std::bit_cast<std::uint64_t>(ax);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0) {
+        q = -1074;
+    } else {
+        m |= std::uint64_t{1} << 52;
+        q = biased - 1075;
+    }
+}
+
+//! How the remainder r of a division by den compares with half of den: -1 below, 0 equal,
+//! 1 above.
+int half_compare(u128 r, u128 den)
+{
+    const u128 rest = den - r;
+    return r < rest ? -1 : r == rest ? 0 : 1;
+}
+
+//! The integer quotient of num / 2^s rounded to nearest, ties to even (0 <= s < 128).
+u128 shift_rounded(u128 num, int s)
+{
+    if (s == 0) return num;
+    const u128 n = num >> s;
+    const u128 r = num & ((u128{1} << s) - 1);
+    const int c = half_compare(r, u128{1} << s);
+    return n + ((c > 0 || (c == 0 && (n & 1) != 0)) ? 1 : 0);
+}
+
+//! |x| * 10^d rounded to the nearest integer, ties to even: the digits of the correctly
+//! rounded fixed form of the exact binary value. Computed exactly in integers; false (n
+//! untouched) when the result or d leaves the range this covers.
+bool scaled_integer(double ax, int d, std::uint64_t& n)
+{
+    if (d < 0 || d > 19) return false;
+    if (ax == 0) {
+        n = 0;
+        return true;
+    }
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(ax, m, q);
+    const u128 num = u128{m} * kPow10[static_cast<std::size_t>(d)];  // below 2^117
+    u128 r = 0;
+    if (q >= 0) {
+        if (q > 10) return false;
+        r = num << q;
+    } else if (q <= -118) {
+        r = 0;  // num < 2^117 <= 2^(-q-1): below half of the divisor
+    } else {
+        r = shift_rounded(num, -q);
+    }
+    if ((r >> 64) != 0) return false;
+    n = static_cast<std::uint64_t>(r);
+    return true;
+}
+
+//! The d significant digits of |x| correctly rounded (ties to even), as the integer n with
+//! 10^(d-1) <= n < 10^d, and the decimal exponent e of the rounded value's first digit; zero
+//! gives n = 0 and e = 0. Computed exactly in integers; false when d or x leaves the range
+//! this covers.
+bool significant_integer(double x, int d, std::uint64_t& n, int& e)
+{
+    if (d < 1 || d > 17 || !std::isfinite(x)) return false;
+    if (x == 0) {
+        n = 0;
+        e = 0;
+        return true;
+    }
+    const double ax = std::fabs(x);
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(ax, m, q);
+    const u128 low = kPow10[static_cast<std::size_t>(d - 1)];
+    const u128 high = kPow10[static_cast<std::size_t>(d)];
+    // A first guess of the exponent, corrected below from the exact quotient.
+    int e0 = static_cast<int>(std::floor(std::log10(ax)));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int p = d - 1 - e0;  // the digits are |x| * 10^p
+        u128 whole = 0;
+        int c = -1;  // the discarded part against one half
+        if (p >= 0) {
+            if (p > 22) return false;
+            const u128 num = u128{m} * kPow10[static_cast<std::size_t>(p)];  // below 2^127
+            if (q >= 0) {
+                if (q > 63 || (num >> (127 - q)) != 0) return false;
+                whole = num << q;
+            } else {
+                const int s = -q;
+                if (s >= 127) return false;
+                whole = num >> s;
+                c = half_compare(num & ((u128{1} << s) - 1), u128{1} << s);
+            }
+        } else {
+            const int k = -p;
+            if (k > 38) return false;
+            u128 num = m;
+            u128 den = kPow10[static_cast<std::size_t>(k)];
+            if (q >= 0) {
+                if (q > 74) return false;
+                num <<= q;
+            } else {
+                const int s = -q;
+                if (s > 126 || (den >> (126 - s)) != 0) return false;
+                den <<= s;
+            }
+            whole = num / den;
+            c = half_compare(num % den, den);
+        }
+        if (whole < low) {
+            --e0;
+            continue;
+        }
+        if (whole >= high) {
+            ++e0;
+            continue;
+        }
+        if (c > 0 || (c == 0 && (whole & 1) != 0)) whole += 1;
+        e = e0;
+        if (whole == high) {
+            whole = low;
+            e += 1;
+        }
+        n = static_cast<std::uint64_t>(whole);
+        return true;
+    }
+    return false;
+}
+
+//! Writes n as exactly `count` decimal digits (leading zeros) ending just before `last`.
+void put_digits(char* last, std::uint64_t n, int count)
+{
+    for (int k = 0; k < count; ++k) {
+        *--last = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+}
+
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
 void append_fixed(std::string& out, int w, int d, double x)
 {
+    std::uint64_t n = 0;
+    if (scaled_integer(std::fabs(x), d, n)) {
+        // At most 20 digits, a sign, a point and a leading zero.
+        char buf[24];
+        char* const last = buf + sizeof buf;
+        const std::uint64_t scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(d)]);
+        const std::uint64_t whole = n / scale;
+        put_digits(last, n % scale, d);
+        char* first = last - d;
+        *--first = '.';
+        std::uint64_t v = whole;
+        do {
+            *--first = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        if (x < 0 && n != 0) *--first = '-';
+        append_justified(out, first, last, w);
+        return;
+    }
     constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
     char buf[kDigitRoom + 1];                // and one more for a point without decimals
     const auto res = std::to_chars(buf, buf + kDigitRoom, x, std::chars_format::fixed, d);
@@ -366,6 +538,77 @@ std::string format_general(int w, int d, double x)
     return f + "    ";
 }
 
+//! Appends the exponent form of x (as format_exponent) to `out`.
+void append_exponent(std::string& out, char letter, int w, int d, double x)
+{
+    std::uint64_t n = 0;
+    int e = 0;
+    if (!significant_integer(x, d, n, e)) {
+        out += format_exponent(letter, w, d, x);
+        return;
+    }
+    // Sign, "0.", 17 digits, letter, sign and three exponent digits at most.
+    char buf[32];
+    char* p = buf;
+    if (x < 0) *p++ = '-';  // a nonzero value has a nonzero digit
+    *p++ = '0';
+    *p++ = '.';
+    p += d;
+    put_digits(p, n, d);
+    const int exp10 = x == 0 ? 0 : e + 1;
+    const int mag = std::abs(exp10);
+    if (mag <= 99) *p++ = letter;
+    *p++ = exp10 < 0 ? '-' : '+';
+    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
+    *p++ = static_cast<char>('0' + mag / 10 % 10);
+    *p++ = static_cast<char>('0' + mag % 10);
+    append_justified(out, buf, p, w);
+}
+
+//! Appends the G form of x (as format_general) to `out`.
+void append_general(std::string& out, int w, int d, double x)
+{
+    const double ax = std::fabs(x);
+    std::uint64_t n = 0;
+    int e = 0;
+    if (d < 1 || d > 17) {
+        out += format_general(w, d, x);
+        return;
+    }
+    if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
+    if (!significant_integer(x, d, n, e)) {
+        out += format_general(w, d, x);
+        return;
+    }
+    const int k = e + 1;  // digits before the point of the rounded value
+    char digits[17];
+    put_digits(digits + d, n, d);
+    // Sign, "0." and d digits, or d digits, zeros up to k and the point (k <= d + 1).
+    char buf[24];
+    char* p = buf;
+    if (x < 0) *p++ = '-';
+    if (k <= 0) {
+        *p++ = '0';
+        *p++ = '.';
+        p = std::copy(digits, digits + d, p);
+    } else if (k >= d) {
+        p = std::copy(digits, digits + d, p);
+        p = std::fill_n(p, k - d, '0');
+        *p++ = '.';
+    } else {
+        p = std::copy(digits, digits + k, p);
+        *p++ = '.';
+        p = std::copy(digits + k, digits + d, p);
+    }
+    const int fw = w - 4;
+    if (fw <= 0 || p - buf > fw) {
+        out.append(static_cast<std::size_t>(w), '*');
+        return;
+    }
+    append_justified(out, buf, p, fw);
+    out.append(4, ' ');
+}
+
 //! Appends the field of value v in item a to `out`.
 void append_value(std::string& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
@@ -396,7 +639,15 @@ void append_value(std::string& out, const LayoutAtom& a, const Value& v, const L
         return append_int(out, a.w, static_cast<std::int64_t>(v.r));  // truncates toward zero
     }
     const double x = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
-    if (a.desc == 'F' && std::isfinite(x)) return append_fixed(out, a.w, a.d, x);
+    if (std::isfinite(x)) {
+        switch (a.desc) {
+        case 'F': return append_fixed(out, a.w, a.d, x);
+        case 'E': return append_exponent(out, 'E', a.w, a.d, x);
+        case 'D': return append_exponent(out, 'D', a.w, a.d, x);
+        case 'G': return append_general(out, a.w, a.d, x);
+        default: break;
+        }
+    }
     out += format_real(a.desc, a.w, a.d, x);
 }
 
@@ -502,19 +753,24 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
 std::string format_real(char descriptor, int w, int d, double x)
 {
     if (!std::isfinite(x)) return non_finite(w, x);
+    std::string out;
     switch (descriptor) {
     case 'F':
     case 'f':
-        return format_fixed(w, d, x);
+        append_fixed(out, w, d, x);
+        return out;
     case 'E':
     case 'e':
-        return format_exponent('E', w, d, x);
+        append_exponent(out, 'E', w, d, x);
+        return out;
     case 'D':
     case 'd':
-        return format_exponent('D', w, d, x);
+        append_exponent(out, 'D', w, d, x);
+        return out;
     case 'G':
     case 'g':
-        return format_general(w, d, x);
+        append_general(out, w, d, x);
+        return out;
     default:
         throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
     }
