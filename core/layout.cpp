@@ -230,6 +230,19 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
+//! Appends n blanks to `out` (copied from a run of blanks: a plain copy, the cheapest append).
+void append_blanks(std::string& out, std::size_t n)
+{
+    static constexpr std::size_t kRun = 128;
+    static constexpr auto kBlanks = [] {
+        std::array<char, kRun> b{};
+        b.fill(' ');
+        return b;
+    }();
+    for (; n > kRun; n -= kRun) out.append(kBlanks.data(), kRun);
+    if (n > 0) out.append(kBlanks.data(), n);
+}
+
 //! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
 //! they do not fit.
 void append_justified(std::string& out, const char* first, const char* last, int w)
@@ -240,7 +253,7 @@ void append_justified(std::string& out, const char* first, const char* last, int
         out.append(width, '*');
         return;
     }
-    out.append(width - n, ' ');
+    append_blanks(out, width - n);
     out.append(first, n);
 }
 
@@ -606,7 +619,7 @@ void append_general(std::string& out, int w, int d, double x)
         return;
     }
     append_justified(out, buf, p, fw);
-    out.append(4, ' ');
+    append_blanks(out, 4);
 }
 
 //! Appends the field of value v in item a to `out`.
@@ -624,7 +637,7 @@ void append_value(std::string& out, const LayoutAtom& a, const Value& v, const L
             out.append(v.s, 0, w);
             return;
         }
-        out.append(w - v.s.size(), ' ');
+        append_blanks(out, w - v.s.size());
         out += v.s;
         return;
     }
@@ -672,8 +685,25 @@ Layout::Layout(std::string_view text) : text_(text)
         }
         expand((*items)[k], *atoms);
     }
+    // Writing a text right after a text is one append: "120('.')" becomes one text. The
+    // resume point stays the first atom of its own.
+    auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
+    for (std::size_t k = 0; k < atoms->size(); ++k) {
+        const LayoutAtom& a = (*atoms)[k];
+        if (k == atom_revert_) out_revert_ = out_atoms->size();
+        if (a.op == Op::Text && k != atom_revert_ && !out_atoms->empty() &&
+            out_atoms->back().op == Op::Text) {
+            out_atoms->back().text += a.text;
+            continue;
+        }
+        out_atoms->push_back(a);
+    }
+    if (atom_revert_ >= atoms->size()) out_revert_ = out_atoms->size();
+    takes_values_ = has_value_atom(*atoms, 0);
+    resumes_with_value_ = has_value_atom(*atoms, atom_revert_);
     items_ = std::move(items);
     atoms_ = std::move(atoms);
+    out_atoms_ = std::move(out_atoms);
 }
 
 Layout::~Layout() = default;
@@ -682,71 +712,93 @@ Layout& Layout::operator=(const Layout&) = default;
 const std::vector<LayoutItem>& Layout::items() const { return *items_; }
 std::size_t Layout::revert_index() const { return revert_; }
 
-std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
-                                      std::vector<std::size_t>* overflowed)
-{
-    const auto& atoms = *layout.atoms_;
-    if (!values.empty() && !has_value_atom(atoms, 0))
-        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
-    if (!values.empty() && !has_value_atom(atoms, layout.atom_revert_))
-        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+namespace {
 
-    std::vector<std::string> lines;
-    std::string line;
+//! Writes `count` values through the atoms of a layout onto `line`; end_line() ends the
+//! current line (the caller keeps it, or marks its end, and leaves `line` ready for the next).
+template <class EndLine>
+void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, std::size_t revert,
+                  const Value* values, std::size_t count, std::vector<std::size_t>* overflowed,
+                  std::string& line, EndLine end_line)
+{
     std::size_t pending = 0;  // blanks of nX not yet written
     std::size_t next = 0;     // next value to write
-    auto put = [&](const std::string& s) {
-        line.append(pending, ' ');
-        pending = 0;
-        line += s;
-    };
-    // A value's field: the pending blanks, then the field, straight onto the line.
-    auto put_value = [&](const LayoutAtom& a, const Value& v) {
-        line.append(pending, ' ');
-        pending = 0;
-        const std::size_t start = line.size();
-        append_value(line, a, v, layout);
-        return line.find_first_not_of('*', start) == std::string::npos;
-    };
     std::size_t k = 0;
     for (;;) {
         if (k == atoms.size()) {
-            if (next == values.size()) break;
-            lines.push_back(std::move(line));
-            line.clear();
+            if (next == count) break;
+            end_line();
             pending = 0;
-            k = layout.atom_revert_;
+            k = revert;
             continue;
         }
         const LayoutAtom& a = atoms[k];
         switch (a.op) {
         case Op::Text:
-            put(a.text);
+            append_blanks(line, pending);
+            pending = 0;
+            line += a.text;
             break;
         case Op::Skip:
             pending += static_cast<std::size_t>(a.w);
             break;
         case Op::Slash:
-            line.append(pending, ' ');
+            append_blanks(line, pending);
             pending = 0;
-            lines.push_back(std::move(line));
-            line.clear();
+            end_line();
             break;
-        default:
-            if (next == values.size()) {
-                lines.push_back(std::move(line));
-                return lines;
+        default: {
+            if (next == count) {
+                end_line();
+                return;
             }
-        {
-            const bool stars = put_value(a, values[next]);
-            if (overflowed && a.op != Op::Name && a.w > 0 && stars) overflowed->push_back(next);
+            // A value's field: the pending blanks, then the field, straight onto the line.
+            append_blanks(line, pending);
+            pending = 0;
+            const std::size_t start = line.size();
+            append_value(line, a, values[next], layout);
+            if (overflowed && a.op != Op::Name && a.w > 0 &&
+                line.find_first_not_of('*', start) == std::string::npos)
+                overflowed->push_back(next);
             ++next;
             break;
         }
         }
         ++k;
     }
-    lines.push_back(std::move(line));
+    end_line();
+}
+
+void check_values(const Layout& layout, bool takes_values, bool resumes_with_value,
+                  std::size_t count)
+{
+    if (count > 0 && !takes_values)
+        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
+    if (count > 0 && !resumes_with_value)
+        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+}
+
+}  // namespace
+
+void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, text,
+                 [&] { text += '\n'; });
+}
+
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
+                                      std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, values.size());
+    std::vector<std::string> lines;
+    std::string line;
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values.data(), values.size(),
+                 overflowed, line, [&] {
+                     lines.push_back(std::move(line));
+                     line.clear();
+                 });
     return lines;
 }
 
@@ -835,13 +887,18 @@ void append_shortest_real(std::string& out, double x)
     const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
     const char* const epos = std::find(buf, res.ptr, 'e');
     char digits[20];
-    int d = 0;
-    for (const char* c = buf; c != epos; ++c)
-        if (*c != '.') digits[d++] = *c;
+    digits[0] = buf[0];
+    int d = 1;
+    if (epos - buf > 2) {  // "d.ddd": the digits after the point
+        std::copy(static_cast<const char*>(buf + 2), epos, digits + 1);
+        d = static_cast<int>(epos - buf) - 1;
+    }
     int e = 0;
     std::from_chars(epos + (epos[1] == '+' ? 2 : 1), res.ptr, e);
-    int mantissa_exponent = 0;
-    if (std::frexp(std::fabs(x), &mantissa_exponent) == 0.5) {
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(std::fabs(x), m, q);
+    if (std::has_single_bit(m)) {
         std::string rounded;
         int re = 0;
         significant_digits(x, d, rounded, re);
@@ -850,35 +907,42 @@ void append_shortest_real(std::string& out, double x)
             return;
         }
     }
-    if (x < 0) out += '-';
+    // A sign, "0.", up to 3 zeros, 17 digits, zeros up to 10^15, ".0" or an exponent.
+    char text[48];
+    char* p = text;
+    if (x < 0) *p++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
         if (e < 0) {
-            out += "0.";
-            out.append(static_cast<std::size_t>(-e - 1), '0');
-            out.append(digits, static_cast<std::size_t>(d));
+            *p++ = '0';
+            *p++ = '.';
+            p = std::fill_n(p, -e - 1, '0');
+            p = std::copy(digits, digits + d, p);
         } else if (d - 1 - e >= 1) {
-            out.append(digits, static_cast<std::size_t>(e + 1));
-            out += '.';
-            out.append(digits + e + 1, static_cast<std::size_t>(d - 1 - e));
+            p = std::copy(digits, digits + e + 1, p);
+            *p++ = '.';
+            p = std::copy(digits + e + 1, digits + d, p);
         } else {
-            out.append(digits, static_cast<std::size_t>(d));
-            out.append(static_cast<std::size_t>(e + 1 - d), '0');
-            out += ".0";
+            p = std::copy(digits, digits + d, p);
+            p = std::fill_n(p, e + 1 - d, '0');
+            *p++ = '.';
+            *p++ = '0';
         }
+        out.append(text, p);
         return;
     }
     // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
-    out += "0.";
-    out.append(digits, static_cast<std::size_t>(d));
+    *p++ = '0';
+    *p++ = '.';
+    p = std::copy(digits, digits + d, p);
     const int exp10 = e + 1;
     const int mag = std::abs(exp10);
-    if (mag <= 99) out += 'E';
-    out += exp10 < 0 ? '-' : '+';
-    if (mag <= 9) out += '0';
-    char ebuf[8];
-    const auto er = std::to_chars(ebuf, ebuf + sizeof ebuf, mag);
-    out.append(ebuf, er.ptr);
+    if (mag <= 99) *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
+    *p++ = static_cast<char>('0' + mag / 10 % 10);
+    *p++ = static_cast<char>('0' + mag % 10);
+    out.append(text, p);
 }
 
 std::string shortest_real(double x)

@@ -128,7 +128,10 @@ std::string ResultsTable::text() const
 {
     const bool ions = std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.ions; });
     const std::size_t columns = ions ? kColumnCount : kColumnCount - kIonColumns;
-    std::string t = "point,kind,section";
+    std::string t;
+    // Room for every row at once: a real takes at most about 24 characters.
+    t.reserve((rows_.size() + 1) * (columns + species_.size() + 4) * 24);
+    t += "point,kind,section";
     for (std::size_t c = 0; c < columns; ++c) t += std::string(",") + kColumns[c].name;
     if (ions) t += ",neg_ions";
     t += ",converged";
