@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 
@@ -230,22 +231,60 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
-//! Appends n blanks to `out` (copied from a run of blanks: a plain copy, the cheapest append).
-void append_blanks(std::string& out, std::size_t n)
-{
-    static constexpr std::size_t kRun = 128;
-    static constexpr auto kBlanks = [] {
-        std::array<char, kRun> b{};
-        b.fill(' ');
-        return b;
-    }();
-    for (; n > kRun; n -= kRun) out.append(kBlanks.data(), kRun);
-    if (n > 0) out.append(kBlanks.data(), n);
-}
+//! Appends characters to a string through a pointer: room is made in the string in large
+//! steps, the characters are stored straight into it, and the string is cut to the characters
+//! written when the TextOut ends (also when an exception leaves the writing).
+class TextOut {
+public:
+    explicit TextOut(std::string& s) : s_(s), len_(s.size()) {}
+    ~TextOut() { s_.resize(len_); }
+    TextOut(const TextOut&) = delete;
+    TextOut& operator=(const TextOut&) = delete;
+
+    std::size_t size() const { return len_; }
+    const char* data() const { return s_.data(); }
+    void clear() { len_ = 0; }
+    void append(const char* p, std::size_t n)
+    {
+        if (n == 0) return;
+        std::memcpy(room(n), p, n);
+        len_ += n;
+    }
+    void append(std::size_t n, char c)
+    {
+        if (n == 0) return;
+        std::memset(room(n), c, n);
+        len_ += n;
+    }
+    TextOut& operator+=(const std::string& t)
+    {
+        append(t.data(), t.size());
+        return *this;
+    }
+    TextOut& operator+=(char c)
+    {
+        *room(1) = c;
+        ++len_;
+        return *this;
+    }
+
+private:
+    //! Where n more characters go.
+    char* room(std::size_t n)
+    {
+        if (s_.size() - len_ < n) s_.resize(std::max(len_ + n, 2 * s_.size() + 128));
+        return s_.data() + len_;
+    }
+
+    std::string& s_;
+    std::size_t len_;
+};
+
+void append_blanks(TextOut& out, std::size_t n) { out.append(n, ' '); }
 
 //! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
 //! they do not fit.
-void append_justified(std::string& out, const char* first, const char* last, int w)
+void append_justified(TextOut& out, const char* first, const char* last, int w)
 {
     const auto n = static_cast<std::size_t>(last - first);
     const auto width = static_cast<std::size_t>(w);
@@ -259,9 +298,12 @@ void append_justified(std::string& out, const char* first, const char* last, int
 
 std::string right_justify(const std::string& s, int w)
 {
-    std::string out;
-    append_justified(out, s.data(), s.data() + s.size(), w);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_justified(out, s.data(), s.data() + s.size(), w);
+    }
+    return text;
 }
 
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
@@ -388,9 +430,12 @@ bool significant_integer(double x, int d, std::uint64_t& n, int& e)
     binary_parts(ax, m, q);
     const u128 low = kPow10[static_cast<std::size_t>(d - 1)];
     const u128 high = kPow10[static_cast<std::size_t>(d)];
-    // A first guess of the exponent, corrected below from the exact quotient.
-    int e0 = static_cast<int>(std::floor(std::log10(ax)));
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    // A first guess of the exponent from the binary one (floor of its power of two's decimal
+    // logarithm, 78913 / 2^18 being log10(2) rounded down), corrected below from the exact
+    // quotient.
+    const int top = q + static_cast<int>(std::bit_width(m)) - 1;  // 2^top <= |x| < 2^(top+1)
+    int e0 = top >= 0 ? (top * 78913) >> 18 : -((-top * 78913 + (1 << 18) - 1) >> 18);
+    for (int attempt = 0; attempt < 4; ++attempt) {
         const int p = d - 1 - e0;  // the digits are |x| * 10^p
         u128 whole = 0;
         int c = -1;  // the discarded part against one half
@@ -445,14 +490,21 @@ bool significant_integer(double x, int d, std::uint64_t& n, int& e)
 //! Writes n as exactly `count` decimal digits (leading zeros) ending just before `last`.
 void put_digits(char* last, std::uint64_t n, int count)
 {
-    for (int k = 0; k < count; ++k) {
-        *--last = static_cast<char>('0' + n % 10);
-        n /= 10;
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    for (; count >= 2; count -= 2) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        n /= 100;
+        *--last = kPairs[pair + 1];
+        *--last = kPairs[pair];
     }
+    if (count == 1) *--last = static_cast<char>('0' + n % 10);
 }
 
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
-void append_fixed(std::string& out, int w, int d, double x)
+void append_fixed(TextOut& out, int w, int d, double x)
 {
     std::uint64_t n = 0;
     if (scaled_integer(std::fabs(x), d, n)) {
@@ -489,13 +541,16 @@ void append_fixed(std::string& out, int w, int d, double x)
 
 std::string format_fixed(int w, int d, double x)
 {
-    std::string out;
-    append_fixed(out, w, d, x);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_fixed(out, w, d, x);
+    }
+    return text;
 }
 
 // Appends the integer x right-justified in w columns to `out`.
-void append_int(std::string& out, int w, std::int64_t x)
+void append_int(TextOut& out, int w, std::int64_t x)
 {
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, x);
@@ -552,7 +607,7 @@ std::string format_general(int w, int d, double x)
 }
 
 //! Appends the exponent form of x (as format_exponent) to `out`.
-void append_exponent(std::string& out, char letter, int w, int d, double x)
+void append_exponent(TextOut& out, char letter, int w, int d, double x)
 {
     std::uint64_t n = 0;
     int e = 0;
@@ -579,7 +634,7 @@ void append_exponent(std::string& out, char letter, int w, int d, double x)
 }
 
 //! Appends the G form of x (as format_general) to `out`.
-void append_general(std::string& out, int w, int d, double x)
+void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
     std::uint64_t n = 0;
@@ -623,7 +678,7 @@ void append_general(std::string& out, int w, int d, double x)
 }
 
 //! Appends the field of value v in item a to `out`.
-void append_value(std::string& out, const LayoutAtom& a, const Value& v, const Layout& layout)
+void append_value(TextOut& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
     if (a.op == Op::Name) {
         if (v.kind != Value::Kind::Name)
@@ -634,7 +689,7 @@ void append_value(std::string& out, const LayoutAtom& a, const Value& v, const L
         }
         const auto w = static_cast<std::size_t>(a.w);
         if (v.s.size() >= w) {
-            out.append(v.s, 0, w);
+            out.append(v.s.data(), w);
             return;
         }
         append_blanks(out, w - v.s.size());
@@ -719,7 +774,7 @@ namespace {
 template <class EndLine>
 void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, std::size_t revert,
                   const Value* values, std::size_t count, std::vector<std::size_t>* overflowed,
-                  std::string& line, EndLine end_line)
+                  TextOut& line, EndLine end_line)
 {
     std::size_t pending = 0;  // blanks of nX not yet written
     std::size_t next = 0;     // next value to write
@@ -758,7 +813,8 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             const std::size_t start = line.size();
             append_value(line, a, values[next], layout);
             if (overflowed && a.op != Op::Name && a.w > 0 &&
-                line.find_first_not_of('*', start) == std::string::npos)
+                std::all_of(line.data() + start, line.data() + line.size(),
+                            [](char c) { return c == '*'; }))
                 overflowed->push_back(next);
             ++next;
             break;
@@ -784,8 +840,9 @@ void append_layout(std::string& text, const Layout& layout, const Value* values,
                    std::vector<std::size_t>* overflowed)
 {
     check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);
-    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, text,
-                 [&] { text += '\n'; });
+    TextOut out(text);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, out,
+                 [&] { out += '\n'; });
 }
 
 std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
@@ -793,10 +850,11 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
 {
     check_values(layout, layout.takes_values_, layout.resumes_with_value_, values.size());
     std::vector<std::string> lines;
-    std::string line;
+    std::string text;
+    TextOut line(text);
     apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values.data(), values.size(),
                  overflowed, line, [&] {
-                     lines.push_back(std::move(line));
+                     lines.emplace_back(line.data(), line.size());
                      line.clear();
                  });
     return lines;
@@ -805,34 +863,41 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
 std::string format_real(char descriptor, int w, int d, double x)
 {
     if (!std::isfinite(x)) return non_finite(w, x);
-    std::string out;
-    switch (descriptor) {
-    case 'F':
-    case 'f':
-        append_fixed(out, w, d, x);
-        return out;
-    case 'E':
-    case 'e':
-        append_exponent(out, 'E', w, d, x);
-        return out;
-    case 'D':
-    case 'd':
-        append_exponent(out, 'D', w, d, x);
-        return out;
-    case 'G':
-    case 'g':
-        append_general(out, w, d, x);
-        return out;
-    default:
-        throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
+    std::string text;
+    {
+        TextOut out(text);
+        switch (descriptor) {
+        case 'F':
+        case 'f':
+            append_fixed(out, w, d, x);
+            break;
+        case 'E':
+        case 'e':
+            append_exponent(out, 'E', w, d, x);
+            break;
+        case 'D':
+        case 'd':
+            append_exponent(out, 'D', w, d, x);
+            break;
+        case 'G':
+        case 'g':
+            append_general(out, w, d, x);
+            break;
+        default:
+            throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
+        }
     }
+    return text;
 }
 
 std::string format_int(int w, std::int64_t x)
 {
-    std::string out;
-    append_int(out, w, x);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_int(out, w, x);
+    }
+    return text;
 }
 
 namespace {
@@ -886,15 +951,17 @@ void append_shortest_real(std::string& out, double x)
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
     const char* const epos = std::find(buf, res.ptr, 'e');
-    char digits[20];
-    digits[0] = buf[0];
+    // The digits side by side: the first moves onto the point of "d.ddd".
+    const char* digits = buf;
     int d = 1;
-    if (epos - buf > 2) {  // "d.ddd": the digits after the point
-        std::copy(static_cast<const char*>(buf + 2), epos, digits + 1);
+    if (epos - buf > 2) {
+        buf[1] = buf[0];
+        digits = buf + 1;
         d = static_cast<int>(epos - buf) - 1;
     }
     int e = 0;
-    std::from_chars(epos + (epos[1] == '+' ? 2 : 1), res.ptr, e);
+    for (const char* c = epos + 2; c != res.ptr; ++c) e = 10 * e + (*c - '0');
+    if (epos[1] == '-') e = -e;
     std::uint64_t m = 0;
     int q = 0;
     binary_parts(std::fabs(x), m, q);

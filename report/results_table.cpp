@@ -91,6 +91,7 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
     r.ions = S.eq.MC(libfmt::kElectron) != 0;
     r.negative_ions = r.ions && !S.eq.F5;
     const double none = std::nan("");
+    r.values.reserve(kColumnCount);
     for (const auto& c : kColumns) {
         double v = none;
         switch (c.from) {
