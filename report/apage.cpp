@@ -92,11 +92,15 @@ void property_row_line(State& S, int row, const std::string& label, int columns,
 {
     auto& values = buffer.values;
     values.resize(static_cast<std::size_t>(columns) + 2);
-    values[0] = Value::integer(row);
+    values[0].kind = Value::Kind::Int;
+    values[0].i = row;
     values[1].kind = Value::Kind::Name;
     values[1].s = label;
-    for (int j = 1; j <= columns; ++j)
-        values[static_cast<std::size_t>(j) + 1] = Value::real(S.rep.ST(row, j));
+    for (int j = 1; j <= columns; ++j) {
+        Value& v = values[static_cast<std::size_t>(j) + 1];
+        v.kind = Value::Kind::Real;
+        v.r = S.rep.ST(row, j);
+    }
     buffer.overflowed.clear();
     S.io.out->write(property_row(), values, &buffer.overflowed);
     for (const std::size_t k : buffer.overflowed)
