@@ -66,9 +66,10 @@ const Layout& page_closing()
 }
 
 //! The printed name of a library number.
-std::string species_name(const State& S, int number)
+const std::string& species_name(const State& S, int number)
 {
-    if (number < 1 || number > kNamedSpecies) return texts::kUnknownSpecies;
+    static const std::string unknown = texts::kUnknownSpecies;
+    if (number < 1 || number > kNamedSpecies) return unknown;
     return S.lib.KOM(number).s;
 }
 
@@ -122,11 +123,12 @@ void note_overflows(State& S, const std::vector<Overflow>& overflows)
 
 //! One composition row of the page. A cell that holds no entry (its point had fewer species)
 //! is left blank over the group's width; blank cells at the end of the row are not written.
-void composition_row_line(State& S, int row, int columns)
+void composition_row_line(State& S, int row, int columns, std::string& line)
 {
     auto& rep = S.rep;
-    std::string line(kCompositionIndent, ' ');
+    line.assign(kCompositionIndent, ' ');
     std::string pending;
+    Value group[] = {Value::name(""), Value::integer(0), Value::real(0)};
     for (int j = 1; j <= columns; ++j) {
         double v = rep.ST(kPropertyRows + row, j);
         if (v == 0 || !std::isfinite(v)) {
@@ -136,8 +138,9 @@ void composition_row_line(State& S, int row, int columns)
         }
         rep.NS(j) = unpack_number(v);
         rep.ST(kPropertyRows + row, j) = v;
-        const Value group[] = {Value::name(species_name(S, rep.NS(j))), Value::integer(rep.NS(j)),
-                               Value::real(v)};
+        group[0].s = species_name(S, rep.NS(j));
+        group[1].i = rep.NS(j);
+        group[2].r = v;
         line += pending;
         pending.clear();
         append_layout(line, composition_group(), group, 3);
@@ -190,7 +193,8 @@ void APAGE(State& S)
         }
     }
     out.write(block_separator());
-    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns);
+    std::string line;
+    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line);
     rep.CT = 1;
     rep.ST.fill(0);
     out.write(page_closing());
