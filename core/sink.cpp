@@ -6,22 +6,15 @@
 
 namespace tev {
 
-void Sink::to_console(std::string_view text)
-{
-    if (utf8_)
-        *console_ << cp866_to_utf8(text) << '\n';
-    else
-        *console_ << text << '\n';
-}
-
 void Sink::line(std::string_view text)
 {
-    if (console_) to_console(text);
-    if (file_) *file_ << text << '\n';
+    text_.assign(text);
+    text_ += '\n';
+    put_block(text_);
     if (record) recorded.emplace_back(text);
 }
 
-void Sink::put_lines(std::string_view block)
+void Sink::put_block(std::string_view block)
 {
     if (console_) {
         if (utf8_)
@@ -30,6 +23,11 @@ void Sink::put_lines(std::string_view block)
             console_->write(block.data(), static_cast<std::streamsize>(block.size()));
     }
     if (file_) file_->write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+void Sink::put_lines(std::string_view block)
+{
+    put_block(block);
     if (record) {
         std::size_t from = 0;
         for (std::size_t end = block.find('\n'); end != std::string_view::npos;

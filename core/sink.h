@@ -41,9 +41,9 @@ public:
     bool record = false;
 
 private:
-    //! Writes one line to the console, converted when utf8_.
-    void to_console(std::string_view text);
-    //! Writes whole lines, each ended by '\n', to the console, then to the file.
+    //! Writes text to the console (converted when utf8_), then to the file.
+    void put_block(std::string_view block);
+    //! Writes whole lines, each ended by '\n', as put_block, and records them.
     void put_lines(std::string_view block);
 
     std::ostream* console_;
