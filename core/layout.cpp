@@ -812,9 +812,8 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             pending = 0;
             const std::size_t start = line.size();
             append_value(line, a, values[next], layout);
-            if (overflowed && a.op != Op::Name && a.w > 0 &&
-                std::all_of(line.data() + start, line.data() + line.size(),
-                            [](char c) { return c == '*'; }))
+            // A number's field holds asterisks throughout or none at all.
+            if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
                 overflowed->push_back(next);
             ++next;
             break;
