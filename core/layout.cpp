@@ -2,12 +2,15 @@
 #include "core/layout.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 
@@ -228,9 +231,60 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
+//! Appends characters to a string through a pointer: room is made in the string in large
+//! steps, the characters are stored straight into it, and the string is cut to the characters
+//! written when the TextOut ends (also when an exception leaves the writing).
+class TextOut {
+public:
+    explicit TextOut(std::string& s) : s_(s), len_(s.size()) {}
+    ~TextOut() { s_.resize(len_); }
+    TextOut(const TextOut&) = delete;
+    TextOut& operator=(const TextOut&) = delete;
+
+    std::size_t size() const { return len_; }
+    const char* data() const { return s_.data(); }
+    void clear() { len_ = 0; }
+    void append(const char* p, std::size_t n)
+    {
+        if (n == 0) return;
+        std::memcpy(room(n), p, n);
+        len_ += n;
+    }
+    void append(std::size_t n, char c)
+    {
+        if (n == 0) return;
+        std::memset(room(n), c, n);
+        len_ += n;
+    }
+    TextOut& operator+=(const std::string& t)
+    {
+        append(t.data(), t.size());
+        return *this;
+    }
+    TextOut& operator+=(char c)
+    {
+        *room(1) = c;
+        ++len_;
+        return *this;
+    }
+
+private:
+    //! Where n more characters go.
+    char* room(std::size_t n)
+    {
+        if (s_.size() - len_ < n) s_.resize(std::max(len_ + n, 2 * s_.size() + 128));
+        return s_.data() + len_;
+    }
+
+    std::string& s_;
+    std::size_t len_;
+};
+
+void append_blanks(TextOut& out, std::size_t n) { out.append(n, ' '); }
+
 //! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
 //! they do not fit.
-void append_justified(std::string& out, const char* first, const char* last, int w)
+void append_justified(TextOut& out, const char* first, const char* last, int w)
 {
     const auto n = static_cast<std::size_t>(last - first);
     const auto width = static_cast<std::size_t>(w);
@@ -238,15 +292,18 @@ void append_justified(std::string& out, const char* first, const char* last, int
         out.append(width, '*');
         return;
     }
-    out.append(width - n, ' ');
+    append_blanks(out, width - n);
     out.append(first, n);
 }
 
 std::string right_justify(const std::string& s, int w)
 {
-    std::string out;
-    append_justified(out, s.data(), s.data() + s.size(), w);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_justified(out, s.data(), s.data() + s.size(), w);
+    }
+    return text;
 }
 
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
@@ -285,9 +342,189 @@ bool all_zero_digits(const std::string& s)
     return all_zero_digits(s.data(), s.data() + s.size());
 }
 
-// Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
-void append_fixed(std::string& out, int w, int d, double x)
+using u128 = unsigned __int128;
+
+//! 10^k as 128-bit integers, k = 0..38.
+constexpr auto kPow10 = [] {
+    std::array<u128, 39> p{};
+    p[0] = 1;
+    for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+    return p;
+}();
+
+//! A finite nonzero |x| as m * 2^q with m an integer below 2^53.
+void binary_parts(double ax, std::uint64_t& m, int& q)
 {
+    const auto bits = std::bit_cast<std::uint64_t>(ax);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    m = bits & ((std::uint64_t{1} << 52) - 1);
+    if (biased == 0) {
+        q = -1074;
+    } else {
+        m |= std::uint64_t{1} << 52;
+        q = biased - 1075;
+    }
+}
+
+//! How the remainder r of a division by den compares with half of den: -1 below, 0 equal,
+//! 1 above.
+int half_compare(u128 r, u128 den)
+{
+    const u128 rest = den - r;
+    return r < rest ? -1 : r == rest ? 0 : 1;
+}
+
+//! The integer quotient of num / 2^s rounded to nearest, ties to even (0 <= s < 128).
+u128 shift_rounded(u128 num, int s)
+{
+    if (s == 0) return num;
+    const u128 n = num >> s;
+    const u128 r = num & ((u128{1} << s) - 1);
+    const int c = half_compare(r, u128{1} << s);
+    return n + ((c > 0 || (c == 0 && (n & 1) != 0)) ? 1 : 0);
+}
+
+//! |x| * 10^d rounded to the nearest integer, ties to even: the digits of the correctly
+//! rounded fixed form of the exact binary value. Computed exactly in integers; false (n
+//! untouched) when the result or d leaves the range this covers.
+bool scaled_integer(double ax, int d, std::uint64_t& n)
+{
+    if (d < 0 || d > 19) return false;
+    if (ax == 0) {
+        n = 0;
+        return true;
+    }
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(ax, m, q);
+    const u128 num = u128{m} * kPow10[static_cast<std::size_t>(d)];  // below 2^117
+    u128 r = 0;
+    if (q >= 0) {
+        if (q > 10) return false;
+        r = num << q;
+    } else if (q <= -118) {
+        r = 0;  // num < 2^117 <= 2^(-q-1): below half of the divisor
+    } else {
+        r = shift_rounded(num, -q);
+    }
+    if ((r >> 64) != 0) return false;
+    n = static_cast<std::uint64_t>(r);
+    return true;
+}
+
+//! The d significant digits of |x| correctly rounded (ties to even), as the integer n with
+//! 10^(d-1) <= n < 10^d, and the decimal exponent e of the rounded value's first digit; zero
+//! gives n = 0 and e = 0. Computed exactly in integers; false when d or x leaves the range
+//! this covers.
+bool significant_integer(double x, int d, std::uint64_t& n, int& e)
+{
+    if (d < 1 || d > 17 || !std::isfinite(x)) return false;
+    if (x == 0) {
+        n = 0;
+        e = 0;
+        return true;
+    }
+    const double ax = std::fabs(x);
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(ax, m, q);
+    const u128 low = kPow10[static_cast<std::size_t>(d - 1)];
+    const u128 high = kPow10[static_cast<std::size_t>(d)];
+    // A first guess of the exponent from the binary one (floor of its power of two's decimal
+    // logarithm, 78913 / 2^18 being log10(2) rounded down), corrected below from the exact
+    // quotient.
+    const int top = q + static_cast<int>(std::bit_width(m)) - 1;  // 2^top <= |x| < 2^(top+1)
+    int e0 = top >= 0 ? (top * 78913) >> 18 : -((-top * 78913 + (1 << 18) - 1) >> 18);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const int p = d - 1 - e0;  // the digits are |x| * 10^p
+        u128 whole = 0;
+        int c = -1;  // the discarded part against one half
+        if (p >= 0) {
+            if (p > 22) return false;
+            const u128 num = u128{m} * kPow10[static_cast<std::size_t>(p)];  // below 2^127
+            if (q >= 0) {
+                if (q > 63 || (num >> (127 - q)) != 0) return false;
+                whole = num << q;
+            } else {
+                const int s = -q;
+                if (s >= 127) return false;
+                whole = num >> s;
+                c = half_compare(num & ((u128{1} << s) - 1), u128{1} << s);
+            }
+        } else {
+            const int k = -p;
+            if (k > 38) return false;
+            u128 num = m;
+            u128 den = kPow10[static_cast<std::size_t>(k)];
+            if (q >= 0) {
+                if (q > 74) return false;
+                num <<= q;
+            } else {
+                const int s = -q;
+                if (s > 126 || (den >> (126 - s)) != 0) return false;
+                den <<= s;
+            }
+            whole = num / den;
+            c = half_compare(num % den, den);
+        }
+        if (whole < low) {
+            --e0;
+            continue;
+        }
+        if (whole >= high) {
+            ++e0;
+            continue;
+        }
+        if (c > 0 || (c == 0 && (whole & 1) != 0)) whole += 1;
+        e = e0;
+        if (whole == high) {
+            whole = low;
+            e += 1;
+        }
+        n = static_cast<std::uint64_t>(whole);
+        return true;
+    }
+    return false;
+}
+
+//! Writes n as exactly `count` decimal digits (leading zeros) ending just before `last`.
+void put_digits(char* last, std::uint64_t n, int count)
+{
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    for (; count >= 2; count -= 2) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        n /= 100;
+        *--last = kPairs[pair + 1];
+        *--last = kPairs[pair];
+    }
+    if (count == 1) *--last = static_cast<char>('0' + n % 10);
+}
+
+// Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
+void append_fixed(TextOut& out, int w, int d, double x)
+{
+    std::uint64_t n = 0;
+    if (scaled_integer(std::fabs(x), d, n)) {
+        // At most 20 digits, a sign, a point and a leading zero.
+        char buf[24];
+        char* const last = buf + sizeof buf;
+        const std::uint64_t scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(d)]);
+        const std::uint64_t whole = n / scale;
+        put_digits(last, n % scale, d);
+        char* first = last - d;
+        *--first = '.';
+        std::uint64_t v = whole;
+        do {
+            *--first = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        if (x < 0 && n != 0) *--first = '-';
+        append_justified(out, first, last, w);
+        return;
+    }
     constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
     char buf[kDigitRoom + 1];                // and one more for a point without decimals
     const auto res = std::to_chars(buf, buf + kDigitRoom, x, std::chars_format::fixed, d);
@@ -304,13 +541,16 @@ void append_fixed(std::string& out, int w, int d, double x)
 
 std::string format_fixed(int w, int d, double x)
 {
-    std::string out;
-    append_fixed(out, w, d, x);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_fixed(out, w, d, x);
+    }
+    return text;
 }
 
 // Appends the integer x right-justified in w columns to `out`.
-void append_int(std::string& out, int w, std::int64_t x)
+void append_int(TextOut& out, int w, std::int64_t x)
 {
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, x);
@@ -366,8 +606,79 @@ std::string format_general(int w, int d, double x)
     return f + "    ";
 }
 
+//! Appends the exponent form of x (as format_exponent) to `out`.
+void append_exponent(TextOut& out, char letter, int w, int d, double x)
+{
+    std::uint64_t n = 0;
+    int e = 0;
+    if (!significant_integer(x, d, n, e)) {
+        out += format_exponent(letter, w, d, x);
+        return;
+    }
+    // Sign, "0.", 17 digits, letter, sign and three exponent digits at most.
+    char buf[32];
+    char* p = buf;
+    if (x < 0) *p++ = '-';  // a nonzero value has a nonzero digit
+    *p++ = '0';
+    *p++ = '.';
+    p += d;
+    put_digits(p, n, d);
+    const int exp10 = x == 0 ? 0 : e + 1;
+    const int mag = std::abs(exp10);
+    if (mag <= 99) *p++ = letter;
+    *p++ = exp10 < 0 ? '-' : '+';
+    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
+    *p++ = static_cast<char>('0' + mag / 10 % 10);
+    *p++ = static_cast<char>('0' + mag % 10);
+    append_justified(out, buf, p, w);
+}
+
+//! Appends the G form of x (as format_general) to `out`.
+void append_general(TextOut& out, int w, int d, double x)
+{
+    const double ax = std::fabs(x);
+    std::uint64_t n = 0;
+    int e = 0;
+    if (d < 1 || d > 17) {
+        out += format_general(w, d, x);
+        return;
+    }
+    if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
+    if (!significant_integer(x, d, n, e)) {
+        out += format_general(w, d, x);
+        return;
+    }
+    const int k = e + 1;  // digits before the point of the rounded value
+    char digits[17];
+    put_digits(digits + d, n, d);
+    // Sign, "0." and d digits, or d digits, zeros up to k and the point (k <= d + 1).
+    char buf[24];
+    char* p = buf;
+    if (x < 0) *p++ = '-';
+    if (k <= 0) {
+        *p++ = '0';
+        *p++ = '.';
+        p = std::copy(digits, digits + d, p);
+    } else if (k >= d) {
+        p = std::copy(digits, digits + d, p);
+        p = std::fill_n(p, k - d, '0');
+        *p++ = '.';
+    } else {
+        p = std::copy(digits, digits + k, p);
+        *p++ = '.';
+        p = std::copy(digits + k, digits + d, p);
+    }
+    const int fw = w - 4;
+    if (fw <= 0 || p - buf > fw) {
+        out.append(static_cast<std::size_t>(w), '*');
+        return;
+    }
+    append_justified(out, buf, p, fw);
+    append_blanks(out, 4);
+}
+
 //! Appends the field of value v in item a to `out`.
-void append_value(std::string& out, const LayoutAtom& a, const Value& v, const Layout& layout)
+void append_value(TextOut& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
     if (a.op == Op::Name) {
         if (v.kind != Value::Kind::Name)
@@ -378,10 +689,10 @@ void append_value(std::string& out, const LayoutAtom& a, const Value& v, const L
         }
         const auto w = static_cast<std::size_t>(a.w);
         if (v.s.size() >= w) {
-            out.append(v.s, 0, w);
+            out.append(v.s.data(), w);
             return;
         }
-        out.append(w - v.s.size(), ' ');
+        append_blanks(out, w - v.s.size());
         out += v.s;
         return;
     }
@@ -396,7 +707,15 @@ void append_value(std::string& out, const LayoutAtom& a, const Value& v, const L
         return append_int(out, a.w, static_cast<std::int64_t>(v.r));  // truncates toward zero
     }
     const double x = v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r;
-    if (a.desc == 'F' && std::isfinite(x)) return append_fixed(out, a.w, a.d, x);
+    if (std::isfinite(x)) {
+        switch (a.desc) {
+        case 'F': return append_fixed(out, a.w, a.d, x);
+        case 'E': return append_exponent(out, 'E', a.w, a.d, x);
+        case 'D': return append_exponent(out, 'D', a.w, a.d, x);
+        case 'G': return append_general(out, a.w, a.d, x);
+        default: break;
+        }
+    }
     out += format_real(a.desc, a.w, a.d, x);
 }
 
@@ -421,8 +740,25 @@ Layout::Layout(std::string_view text) : text_(text)
         }
         expand((*items)[k], *atoms);
     }
+    // Writing a text right after a text is one append: "120('.')" becomes one text. The
+    // resume point stays the first atom of its own.
+    auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
+    for (std::size_t k = 0; k < atoms->size(); ++k) {
+        const LayoutAtom& a = (*atoms)[k];
+        if (k == atom_revert_) out_revert_ = out_atoms->size();
+        if (a.op == Op::Text && k != atom_revert_ && !out_atoms->empty() &&
+            out_atoms->back().op == Op::Text) {
+            out_atoms->back().text += a.text;
+            continue;
+        }
+        out_atoms->push_back(a);
+    }
+    if (atom_revert_ >= atoms->size()) out_revert_ = out_atoms->size();
+    takes_values_ = has_value_atom(*atoms, 0);
+    resumes_with_value_ = has_value_atom(*atoms, atom_revert_);
     items_ = std::move(items);
     atoms_ = std::move(atoms);
+    out_atoms_ = std::move(out_atoms);
 }
 
 Layout::~Layout() = default;
@@ -431,100 +767,136 @@ Layout& Layout::operator=(const Layout&) = default;
 const std::vector<LayoutItem>& Layout::items() const { return *items_; }
 std::size_t Layout::revert_index() const { return revert_; }
 
-std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
-                                      std::vector<std::size_t>* overflowed)
-{
-    const auto& atoms = *layout.atoms_;
-    if (!values.empty() && !has_value_atom(atoms, 0))
-        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
-    if (!values.empty() && !has_value_atom(atoms, layout.atom_revert_))
-        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+namespace {
 
-    std::vector<std::string> lines;
-    std::string line;
+//! Writes `count` values through the atoms of a layout onto `line`; end_line() ends the
+//! current line (the caller keeps it, or marks its end, and leaves `line` ready for the next).
+template <class EndLine>
+void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, std::size_t revert,
+                  const Value* values, std::size_t count, std::vector<std::size_t>* overflowed,
+                  TextOut& line, EndLine end_line)
+{
     std::size_t pending = 0;  // blanks of nX not yet written
     std::size_t next = 0;     // next value to write
-    auto put = [&](const std::string& s) {
-        line.append(pending, ' ');
-        pending = 0;
-        line += s;
-    };
-    // A value's field: the pending blanks, then the field, straight onto the line.
-    auto put_value = [&](const LayoutAtom& a, const Value& v) {
-        line.append(pending, ' ');
-        pending = 0;
-        const std::size_t start = line.size();
-        append_value(line, a, v, layout);
-        return line.find_first_not_of('*', start) == std::string::npos;
-    };
     std::size_t k = 0;
     for (;;) {
         if (k == atoms.size()) {
-            if (next == values.size()) break;
-            lines.push_back(std::move(line));
-            line.clear();
+            if (next == count) break;
+            end_line();
             pending = 0;
-            k = layout.atom_revert_;
+            k = revert;
             continue;
         }
         const LayoutAtom& a = atoms[k];
         switch (a.op) {
         case Op::Text:
-            put(a.text);
+            append_blanks(line, pending);
+            pending = 0;
+            line += a.text;
             break;
         case Op::Skip:
             pending += static_cast<std::size_t>(a.w);
             break;
         case Op::Slash:
-            line.append(pending, ' ');
+            append_blanks(line, pending);
             pending = 0;
-            lines.push_back(std::move(line));
-            line.clear();
+            end_line();
             break;
-        default:
-            if (next == values.size()) {
-                lines.push_back(std::move(line));
-                return lines;
+        default: {
+            if (next == count) {
+                end_line();
+                return;
             }
-        {
-            const bool stars = put_value(a, values[next]);
-            if (overflowed && a.op != Op::Name && a.w > 0 && stars) overflowed->push_back(next);
+            // A value's field: the pending blanks, then the field, straight onto the line.
+            append_blanks(line, pending);
+            pending = 0;
+            const std::size_t start = line.size();
+            append_value(line, a, values[next], layout);
+            // A number's field holds asterisks throughout or none at all.
+            if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
+                overflowed->push_back(next);
             ++next;
             break;
         }
         }
         ++k;
     }
-    lines.push_back(std::move(line));
+    end_line();
+}
+
+void check_values(const Layout& layout, bool takes_values, bool resumes_with_value,
+                  std::size_t count)
+{
+    if (count > 0 && !takes_values)
+        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
+    if (count > 0 && !resumes_with_value)
+        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+}
+
+}  // namespace
+
+void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);
+    TextOut out(text);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, out,
+                 [&] { out += '\n'; });
+}
+
+std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
+                                      std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, values.size());
+    std::vector<std::string> lines;
+    std::string text;
+    TextOut line(text);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values.data(), values.size(),
+                 overflowed, line, [&] {
+                     lines.emplace_back(line.data(), line.size());
+                     line.clear();
+                 });
     return lines;
 }
 
 std::string format_real(char descriptor, int w, int d, double x)
 {
     if (!std::isfinite(x)) return non_finite(w, x);
-    switch (descriptor) {
-    case 'F':
-    case 'f':
-        return format_fixed(w, d, x);
-    case 'E':
-    case 'e':
-        return format_exponent('E', w, d, x);
-    case 'D':
-    case 'd':
-        return format_exponent('D', w, d, x);
-    case 'G':
-    case 'g':
-        return format_general(w, d, x);
-    default:
-        throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
+    std::string text;
+    {
+        TextOut out(text);
+        switch (descriptor) {
+        case 'F':
+        case 'f':
+            append_fixed(out, w, d, x);
+            break;
+        case 'E':
+        case 'e':
+            append_exponent(out, 'E', w, d, x);
+            break;
+        case 'D':
+        case 'd':
+            append_exponent(out, 'D', w, d, x);
+            break;
+        case 'G':
+        case 'g':
+            append_general(out, w, d, x);
+            break;
+        default:
+            throw std::logic_error(std::string("format_real: unknown descriptor ") + descriptor);
+        }
     }
+    return text;
 }
 
 std::string format_int(int w, std::int64_t x)
 {
-    std::string out;
-    append_int(out, w, x);
-    return out;
+    std::string text;
+    {
+        TextOut out(text);
+        append_int(out, w, x);
+    }
+    return text;
 }
 
 namespace {
@@ -578,14 +950,21 @@ void append_shortest_real(std::string& out, double x)
     char buf[32];
     const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
     const char* const epos = std::find(buf, res.ptr, 'e');
-    char digits[20];
-    int d = 0;
-    for (const char* c = buf; c != epos; ++c)
-        if (*c != '.') digits[d++] = *c;
+    // The digits side by side: the first moves onto the point of "d.ddd".
+    const char* digits = buf;
+    int d = 1;
+    if (epos - buf > 2) {
+        buf[1] = buf[0];
+        digits = buf + 1;
+        d = static_cast<int>(epos - buf) - 1;
+    }
     int e = 0;
-    std::from_chars(epos + (epos[1] == '+' ? 2 : 1), res.ptr, e);
-    int mantissa_exponent = 0;
-    if (std::frexp(std::fabs(x), &mantissa_exponent) == 0.5) {
+    for (const char* c = epos + 2; c != res.ptr; ++c) e = 10 * e + (*c - '0');
+    if (epos[1] == '-') e = -e;
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(std::fabs(x), m, q);
+    if (std::has_single_bit(m)) {
         std::string rounded;
         int re = 0;
         significant_digits(x, d, rounded, re);
@@ -594,46 +973,42 @@ void append_shortest_real(std::string& out, double x)
             return;
         }
     }
-    // At most 17 digits, 17 zeros, a sign, "0." and an exponent: the text fits in 48 bytes.
+    // A sign, "0.", up to 3 zeros, 17 digits, zeros up to 10^15, ".0" or an exponent.
     char text[48];
-    char* t = text;
-    auto put = [&t](const char* from, int n) {
-        for (int k = 0; k < n; ++k) *t++ = from[k];
-    };
-    auto zeros = [&t](int n) {
-        for (int k = 0; k < n; ++k) *t++ = '0';
-    };
-    if (x < 0) *t++ = '-';
+    char* p = text;
+    if (x < 0) *p++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
         if (e < 0) {
-            *t++ = '0';
-            *t++ = '.';
-            zeros(-e - 1);
-            put(digits, d);
+            *p++ = '0';
+            *p++ = '.';
+            p = std::fill_n(p, -e - 1, '0');
+            p = std::copy(digits, digits + d, p);
         } else if (d - 1 - e >= 1) {
-            put(digits, e + 1);
-            *t++ = '.';
-            put(digits + e + 1, d - 1 - e);
+            p = std::copy(digits, digits + e + 1, p);
+            *p++ = '.';
+            p = std::copy(digits + e + 1, digits + d, p);
         } else {
-            put(digits, d);
-            zeros(e + 1 - d);
-            *t++ = '.';
-            *t++ = '0';
+            p = std::copy(digits, digits + d, p);
+            p = std::fill_n(p, e + 1 - d, '0');
+            *p++ = '.';
+            *p++ = '0';
         }
-    } else {
-        // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
-        *t++ = '0';
-        *t++ = '.';
-        put(digits, d);
-        const int exp10 = e + 1;
-        const int mag = std::abs(exp10);
-        if (mag <= 99) *t++ = 'E';
-        *t++ = exp10 < 0 ? '-' : '+';
-        if (mag <= 9) *t++ = '0';
-        t = std::to_chars(t, text + sizeof text, mag).ptr;
+        out.append(text, p);
+        return;
     }
-    out.append(text, static_cast<std::size_t>(t - text));
+    // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
+    *p++ = '0';
+    *p++ = '.';
+    p = std::copy(digits, digits + d, p);
+    const int exp10 = e + 1;
+    const int mag = std::abs(exp10);
+    if (mag <= 99) *p++ = 'E';
+    *p++ = exp10 < 0 ? '-' : '+';
+    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
+    *p++ = static_cast<char>('0' + mag / 10 % 10);
+    *p++ = static_cast<char>('0' + mag % 10);
+    out.append(text, p);
 }
 
 std::string shortest_real(double x)

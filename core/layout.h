@@ -45,6 +45,8 @@ public:
     const std::string& text() const { return text_; }
 
 private:
+    friend void append_layout(std::string&, const Layout&, const Value*, std::size_t,
+                              std::vector<std::size_t>*);
     friend std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&,
                                                  std::vector<std::size_t>*);
     friend class RecordReader;
@@ -55,6 +57,11 @@ private:
     //! The items with every group expanded, in the order they are applied.
     std::shared_ptr<const std::vector<LayoutAtom>> atoms_;
     std::size_t atom_revert_ = 0;  //!< index in atoms_ where a new line resumes
+    //! The atoms that writing applies: those of atoms_ with neighbouring texts joined.
+    std::shared_ptr<const std::vector<LayoutAtom>> out_atoms_;
+    std::size_t out_revert_ = 0;        //!< index in out_atoms_ where a new line resumes
+    bool takes_values_ = false;         //!< some atom takes a value
+    bool resumes_with_value_ = false;   //!< some atom from the resume point on takes a value
 };
 
 //! Lines (without line ends) that writing `values` through `layout` produces.
@@ -67,6 +74,11 @@ private:
 //! for the field, or not finite) are appended to it.
 std::vector<std::string> write_layout(const Layout& layout, const std::vector<Value>& values,
                                       std::vector<std::size_t>* overflowed = nullptr);
+
+//! Appends to `text` the lines that write_layout makes of the `count` values at `values`, each
+//! followed by a line end ('\n'); `overflowed` as for write_layout.
+void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed = nullptr);
 
 //! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".
 //! Digits are the correctly rounded decimal form of the exact binary value. F, E and D always

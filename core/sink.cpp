@@ -6,31 +6,50 @@
 
 namespace tev {
 
-void Sink::to_console(std::string_view text)
-{
-    if (utf8_)
-        *console_ << cp866_to_utf8(text) << '\n';
-    else
-        *console_ << text << '\n';
-}
-
 void Sink::line(std::string_view text)
 {
-    if (console_) to_console(text);
-    if (file_) *file_ << text << '\n';
+    text_.assign(text);
+    text_ += '\n';
+    put_block(text_);
     if (record) recorded.emplace_back(text);
+}
+
+void Sink::put_block(std::string_view block)
+{
+    if (console_) {
+        if (utf8_)
+            *console_ << cp866_to_utf8(block);
+        else
+            console_->write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+    if (file_) file_->write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+void Sink::put_lines(std::string_view block)
+{
+    put_block(block);
+    if (record) {
+        std::size_t from = 0;
+        for (std::size_t end = block.find('\n'); end != std::string_view::npos;
+             end = block.find('\n', from)) {
+            recorded.emplace_back(block.substr(from, end - from));
+            from = end + 1;
+        }
+    }
 }
 
 void Sink::write(const Layout& layout, const std::vector<Value>& values,
                  std::vector<std::size_t>* overflowed)
 {
-    const auto lines = write_layout(layout, values, overflowed);
-    if (console_)
-        for (const auto& l : lines) to_console(l);
-    if (file_)
-        for (const auto& l : lines) *file_ << l << '\n';
-    if (record)
-        for (const auto& l : lines) recorded.push_back(l);
+    write(layout, values.data(), values.size(), overflowed);
+}
+
+void Sink::write(const Layout& layout, const Value* values, std::size_t count,
+                 std::vector<std::size_t>* overflowed)
+{
+    text_.clear();
+    append_layout(text_, layout, values, count, overflowed);
+    put_lines(text_);
 }
 
 void Sink::write(const Layout& layout) { write(layout, {}); }

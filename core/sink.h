@@ -26,6 +26,9 @@ public:
     //! (as write_layout gives them).
     void write(const Layout& layout, const std::vector<Value>& values,
                std::vector<std::size_t>* overflowed = nullptr);
+    //! As write, for the `count` values at `values`.
+    void write(const Layout& layout, const Value* values, std::size_t count,
+               std::vector<std::size_t>* overflowed = nullptr);
     //! Writes a layout that holds only text.
     void write(const Layout& layout);
     void flush();
@@ -38,12 +41,15 @@ public:
     bool record = false;
 
 private:
-    //! Writes one line to the console, converted when utf8_.
-    void to_console(std::string_view text);
+    //! Writes text to the console (converted when utf8_), then to the file.
+    void put_block(std::string_view block);
+    //! Writes whole lines, each ended by '\n', as put_block, and records them.
+    void put_lines(std::string_view block);
 
     std::ostream* console_;
     std::ostream* file_;
     bool utf8_ = false;
+    std::string text_;  //!< the lines of the record being written (kept for its capacity)
 };
 
 }  // namespace tev

@@ -66,9 +66,10 @@ const Layout& page_closing()
 }
 
 //! The printed name of a library number.
-std::string species_name(const State& S, int number)
+const std::string& species_name(const State& S, int number)
 {
-    if (number < 1 || number > kNamedSpecies) return texts::kUnknownSpecies;
+    static const std::string unknown = texts::kUnknownSpecies;
+    if (number < 1 || number > kNamedSpecies) return unknown;
     return S.lib.KOM(number).s;
 }
 
@@ -80,14 +81,30 @@ struct Overflow {
     double value = 0;
 };
 
-void property_row_line(State& S, int row, const std::string& label, int columns,
-                       std::vector<Overflow>& overflows)
-{
-    std::vector<Value> values{Value::integer(row), Value::name(label)};
-    for (int j = 1; j <= columns; ++j) values.push_back(Value::real(S.rep.ST(row, j)));
+//! The values of a property row and the fields of it that overflowed; one of each serves
+//! every row of a page.
+struct RowValues {
+    std::vector<Value> values;
     std::vector<std::size_t> overflowed;
-    S.io.out->write(property_row(), values, &overflowed);
-    for (const std::size_t k : overflowed)
+};
+
+void property_row_line(State& S, int row, const std::string& label, int columns,
+                       std::vector<Overflow>& overflows, RowValues& buffer)
+{
+    auto& values = buffer.values;
+    values.resize(static_cast<std::size_t>(columns) + 2);
+    values[0].kind = Value::Kind::Int;
+    values[0].i = row;
+    values[1].kind = Value::Kind::Name;
+    values[1].s = label;
+    for (int j = 1; j <= columns; ++j) {
+        Value& v = values[static_cast<std::size_t>(j) + 1];
+        v.kind = Value::Kind::Real;
+        v.r = S.rep.ST(row, j);
+    }
+    buffer.overflowed.clear();
+    S.io.out->write(property_row(), values, &buffer.overflowed);
+    for (const std::size_t k : buffer.overflowed)
         if (k >= 2) overflows.push_back({row, static_cast<int>(k) - 1, label, values[k].r});
 }
 
@@ -106,11 +123,12 @@ void note_overflows(State& S, const std::vector<Overflow>& overflows)
 
 //! One composition row of the page. A cell that holds no entry (its point had fewer species)
 //! is left blank over the group's width; blank cells at the end of the row are not written.
-void composition_row_line(State& S, int row, int columns)
+void composition_row_line(State& S, int row, int columns, std::string& line)
 {
     auto& rep = S.rep;
-    std::string line(kCompositionIndent, ' ');
+    line.assign(kCompositionIndent, ' ');
     std::string pending;
+    Value group[] = {Value::name(""), Value::integer(0), Value::real(0)};
     for (int j = 1; j <= columns; ++j) {
         double v = rep.ST(kPropertyRows + row, j);
         if (v == 0 || !std::isfinite(v)) {
@@ -120,12 +138,13 @@ void composition_row_line(State& S, int row, int columns)
         }
         rep.NS(j) = unpack_number(v);
         rep.ST(kPropertyRows + row, j) = v;
-        const auto group = write_layout(
-            composition_group(),
-            {Value::name(species_name(S, rep.NS(j))), Value::integer(rep.NS(j)), Value::real(v)});
+        group[0].s = species_name(S, rep.NS(j));
+        group[1].i = rep.NS(j);
+        group[2].r = v;
         line += pending;
         pending.clear();
-        if (!group.empty()) line += group.front();
+        append_layout(line, composition_group(), group, 3);
+        line.pop_back();  // the group is one line: its line end goes
     }
     S.io.out->line(line);
 }
@@ -160,20 +179,22 @@ void APAGE(State& S)
     out.write(page_opening());
     const int columns = rep.CT - 1;
     std::vector<Overflow> overflows;
+    RowValues buffer;
     for (int i = 1; i <= kPointRows; ++i)
-        property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows);
+        property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows, buffer);
     if (!S.task.FIS)
         for (int i = kPointRows + 1; i <= kNozzleRows; ++i)
-            property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows);
+            property_row_line(S, i, S.lib.RDAT(i).s, columns, overflows, buffer);
     if (S.eq.MC(libfmt::kElectron) > 0) {
         const std::string blank_label(4, ' ');
         for (int i = kNozzleRows + 1; i <= kPropertyRows; ++i) {
             if (S.task.FIS && (i == 29 || i == 30)) continue;  // nozzle rows
-            property_row_line(S, i, blank_label, columns, overflows);
+            property_row_line(S, i, blank_label, columns, overflows, buffer);
         }
     }
     out.write(block_separator());
-    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns);
+    std::string line;
+    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line);
     rep.CT = 1;
     rep.ST.fill(0);
     out.write(page_closing());

@@ -91,6 +91,7 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
     r.ions = S.eq.MC(libfmt::kElectron) != 0;
     r.negative_ions = r.ions && !S.eq.F5;
     const double none = std::nan("");
+    r.values.reserve(kColumnCount);
     for (const auto& c : kColumns) {
         double v = none;
         switch (c.from) {
@@ -129,7 +130,8 @@ std::string ResultsTable::text() const
     const bool ions = std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.ions; });
     const std::size_t columns = ions ? kColumnCount : kColumnCount - kIonColumns;
     std::string t;
-    t.reserve(256 + rows_.size() * (columns + species_.size() + 4) * 20);  // about 20 bytes a value
+    // Room for every row at once: a real takes at most about 24 characters.
+    t.reserve((rows_.size() + 1) * (columns + species_.size() + 4) * 24);
     t += "point,kind,section";
     for (std::size_t c = 0; c < columns; ++c) t += std::string(",") + kColumns[c].name;
     if (ions) t += ",neg_ions";

@@ -4,7 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -427,6 +429,69 @@ TEST(ShortestReal, MatchesTheSearchedDefinition)
     for (const double x : values)
         ASSERT_EQ(shortest_real(x), searched(x)) << std::bit_cast<std::uint64_t>(x);
     EXPECT_EQ(shortest_real(0.0), "0.0");
+}
+
+//! The digits of every real field against the standard conversion of the exact binary value,
+//! over random values of every magnitude and exact ties.
+TEST(RealFields, DigitsMatchTheStandardConversion)
+{
+    auto fixed = [](double x, int d) {
+        char buf[400];
+        std::string s(buf, std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, d).ptr);
+        if (d == 0) s += '.';
+        if (s[0] == '-' && s.find_first_of("123456789") == std::string::npos) s.erase(0, 1);
+        return s;
+    };
+    // The d significant digits of |x| and the exponent of the first.
+    auto significant = [](double x, int d, int& e) {
+        char buf[64];
+        const std::string s(buf, std::to_chars(buf, buf + sizeof buf, std::fabs(x),
+                                               std::chars_format::scientific, d - 1).ptr);
+        std::string digits = s.substr(0, s.find('e'));
+        digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
+        e = std::stoi(s.substr(s.find('e') + 1));
+        return digits;
+    };
+    auto exponent = [&](double x, int d) {
+        int e = 0;
+        const std::string digits = significant(x, d, e);
+        const int exp10 = x == 0 ? 0 : e + 1;
+        const std::string mag = std::to_string(std::abs(exp10));
+        return std::string(x < 0 ? "-" : "") + "0." + digits + (mag.size() > 2 ? "" : "E") +
+               (exp10 < 0 ? "-" : "+") + (mag.size() < 2 ? "0" : "") + mag;
+    };
+    auto general = [&](double x, int d) {
+        const double ax = std::fabs(x);
+        if (ax < 0.1 || ax >= std::pow(10.0, d)) return exponent(x, d);
+        int e = 0;
+        std::string digits = significant(x, d, e);
+        if (e < 0) {
+            digits = "0." + digits;
+        } else if (e + 1 >= d) {
+            digits += std::string(static_cast<std::size_t>(e + 1 - d), '0') + ".";
+        } else {
+            digits.insert(static_cast<std::size_t>(e + 1), ".");
+        }
+        return (x < 0 ? "-" : "") + digits + "    ";
+    };
+    auto trim = [](std::string s) { return s.erase(0, s.find_first_not_of(' ')); };
+    std::mt19937_64 rng(11);
+    std::vector<double> values = {0.0, -0.0, 0.5, 2.5, -0.125, 0.0625, 1e15, 9.9995, 0.99995};
+    for (int t = 0; t < 5000; ++t) {
+        const double x = std::bit_cast<double>(rng());
+        if (std::isfinite(x)) values.push_back(x);
+        // Mid-range values, and ties: an odd multiple of a power of two with few bits.
+        values.push_back(std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 120) - 100));
+        values.push_back(-std::ldexp(static_cast<double>(rng() % 2000 * 2 + 1), -static_cast<int>(rng() % 12)));
+    }
+    for (const double x : values) {
+        for (int d = 0; d <= 20; ++d)
+            ASSERT_EQ(trim(format_real('F', 420, d, x)), fixed(x, d)) << x << " F" << d;
+        for (int d = 1; d <= 18; ++d) {
+            ASSERT_EQ(trim(format_real('E', d + 12, d, x)), exponent(x, d)) << x << " E" << d;
+            ASSERT_EQ(trim(format_real('G', d + 12, d, x)), general(x, d)) << x << " G" << d;
+        }
+    }
 }
 
 }  // namespace
