@@ -135,6 +135,14 @@ struct EquilRec {
     Array1<bool, 500> RC_NEGATIVE;
     Array1<std::int64_t, 500> RC_EPOCH;
     std::int64_t EPOCH = 0;
+    //! The solver's memo of formulas: species I, whose codes were FS_A1(I) and FS_A2(I), has
+    //! FS_N(I) elements, FS_J(k, I) with signed atom count FS_C(k, I) (k = 1..FS_N(I)).
+    Array1<int, 500> FS_N;
+    Array1<int, 500> FS_A1;
+    Array1<long, 500> FS_A2;
+    Array2<int, 4, 500> FS_J;
+    Array2<int, 4, 500> FS_C;
+    Array1<bool, 500> FS_NEGATIVE;
     //! The ln equilibrium constant KC(I) of that reaction, formed at the temperature factor
     //! KC_F(I) with negative ions switched off or not (KC_OFF(I)), while KC_EPOCH(I) equals
     //! EPOCH: within one call the temperature stands, so it is summed once per basis and factor.

@@ -277,23 +277,37 @@ Solver::Next Solver::pass()
 // called when RC_EPOCH(I) is not the current epoch.
 void Solver::reaction_coefficients(int I, int A1, long A2)
 {
+    static_assert(decltype(eq.FS_J)::rows() == libfmt::kSlots);
+    if (eq.FS_N(I) == 0 || eq.FS_A1(I) != A1 || eq.FS_A2(I) != A2) {
+        // The formula's elements and counts, decoded once for these codes.
+        int n = 0;
+        bool negative = false;
+        for (int k = 1; k <= libfmt::kSlots; ++k) {
+            const int j = libfmt::slot_element(A1, k);
+            if (j == 0) break;
+            const int digit = libfmt::slot_count(A2, k);
+            if (j == kElectron && digit != libfmt::kPositiveIonDigit) negative = true;
+            ++n;
+            eq.FS_J(n, I) = j;
+            eq.FS_C(n, I) = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
+        }
+        eq.FS_N(I) = n;
+        eq.FS_A1(I) = A1;
+        eq.FS_A2(I) = A2;
+        eq.FS_NEGATIVE(I) = negative;
+    }
     const int M = sp.M;
-    bool negative = false;
     for (int I1 = 1; I1 <= M; ++I1) eq.RC(I1, I) = 0;
-    for (int k = 1; k <= libfmt::kSlots; ++k) {
-        const int j = libfmt::slot_element(A1, k);
-        if (j == 0) break;
-        const int digit = libfmt::slot_count(A2, k);
-        const int c = libfmt::signed_count(j, digit);  // a positive ion lacks one electron
-        if (j == kElectron && digit != libfmt::kPositiveIonDigit) negative = true;
-        const int e = element_position(j);
+    for (int k = 1; k <= eq.FS_N(I); ++k) {
+        const int c = eq.FS_C(k, I);
+        const int e = element_position(eq.FS_J(k, I));
         for (int I1 = 1; I1 <= M; ++I1) {
             double& r = eq.RC(I1, I);
             r = r + eq.BLB(I1, e) * c;
             if (std::fabs(r) < kCoefZero) r = 0;
         }
     }
-    eq.RC_NEGATIVE(I) = negative;
+    eq.RC_NEGATIVE(I) = eq.FS_NEGATIVE(I);
     eq.RC_EPOCH(I) = eq.EPOCH;
 }
 
