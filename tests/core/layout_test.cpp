@@ -180,6 +180,9 @@ TEST_F(LayoutOut, ReversionKeepsTheGroupRepeatCountAndSkipsItemsBeforeIt)
                                                  Value::integer(3), Value::integer(4),
                                                  Value::integer(5)});
     EXPECT_EQ(l, (std::vector<std::string>{"H 1  2  3|", "  4  5|"}));
+    // Texts on both sides of the resume point: a new line starts at the group's own text.
+    EXPECT_EQ(lines("('x',2('y',I2,'z'))", {Value::integer(1), Value::integer(2), Value::integer(3)}),
+              (std::vector<std::string>{"xy 1zy 2z", "y 3zy"}));
 }
 
 TEST_F(LayoutOut, LayoutWithoutGroupResumesAtItsFirstItem)
