@@ -226,9 +226,10 @@ struct TransRec {
     double GG = 0;              //!< electrical conductivity (0 without positive ions)
     double EQ = 0, DE = 0, SQ = 0, SX = 0, INT = 0, PF = 0, PF1 = 0;  //!< conductivity integral
     Array1<double, 500> NT;     //!< viscosity of each pure gas [poise]
-    //! TEPL's memo of the molar-mass ratios of gas pairs (i, j) at (i-1)*NG + j-1 and their
-    //! fourth roots: the root is taken again only for a ratio that has changed.
-    std::vector<double> MASS_RATIO, MASS_ROOT4;
+    //! TEPL's memo of the mass terms of gas pairs (i, j), at (i-1)*NG + j-1: for the molar
+    //! masses PAIR_MI, PAIR_MJ, the fourth root of their ratio, the denominator of the Wilke
+    //! weight and the Mason-Saxena factor. They are formed again only when a mass has changed.
+    std::vector<double> PAIR_MI, PAIR_MJ, PAIR_ROOT4, PAIR_DEN, PAIR_MS;
 };
 
 //! The report page, which OUT fills, APAGE closes and DIRECT writes ratio lines on.

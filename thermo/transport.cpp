@@ -124,20 +124,28 @@ void TEPL(State& S)
         tr.NT(i) = pure_gas_viscosity(eq.MK(i), T, sp.SG(i), sp.EK(i));
     }
 
-    // The molar masses change only with a new selection: their ratios' fourth roots are kept.
+    // The molar masses change only with a new selection: the terms of a pair that depend on
+    // them alone are kept.
     const auto pairs = static_cast<std::size_t>(sp.NG) * static_cast<std::size_t>(sp.NG);
-    if (tr.MASS_RATIO.size() != pairs) {
-        tr.MASS_RATIO.assign(pairs, std::numeric_limits<double>::quiet_NaN());
-        tr.MASS_ROOT4.assign(pairs, 0.0);
+    if (tr.PAIR_MI.size() != pairs) {
+        tr.PAIR_MI.assign(pairs, std::numeric_limits<double>::quiet_NaN());
+        tr.PAIR_MJ.assign(pairs, std::numeric_limits<double>::quiet_NaN());
+        tr.PAIR_ROOT4.assign(pairs, 0.0);
+        tr.PAIR_DEN.assign(pairs, 0.0);
+        tr.PAIR_MS.assign(pairs, 0.0);
     }
-    const auto fourth_root = [&](int i, int j, double ratio) {
+    const auto pair = [&](int i, int j, double mi, double mj) {
         const auto k = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(sp.NG) +
                        static_cast<std::size_t>(j - 1);
-        if (tr.MASS_RATIO[k] != ratio) {
-            tr.MASS_ROOT4[k] = std::pow(ratio, 0.25);
-            tr.MASS_RATIO[k] = ratio;
+        if (!(tr.PAIR_MI[k] == mi && tr.PAIR_MJ[k] == mj)) {
+            tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
+            tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
+            tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
+                                    ((mi + mj) * (mi + mj));
+            tr.PAIR_MI[k] = mi;
+            tr.PAIR_MJ[k] = mj;
         }
-        return tr.MASS_ROOT4[k];
+        return k;
     };
 
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
@@ -150,11 +158,10 @@ void TEPL(State& S)
         for (int j = 1; j <= sp.NG; ++j) {
             if (j == i || !(tr.NT(j) > 0)) continue;
             const double mj = eq.MK(j);
-            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * fourth_root(i, j, mj / mi);
-            const double phi = root * root / (kTwoSqrtTwo * std::sqrt(1 + mi / mj));
-            const double psi =
-                phi * (1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
-                               ((mi + mj) * (mi + mj)));
+            const std::size_t k = pair(i, j, mi, mj);
+            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * tr.PAIR_ROOT4[k];
+            const double phi = root * root / tr.PAIR_DEN[k];
+            const double psi = phi * tr.PAIR_MS[k];
             const double y = eq.PR(j) / eq.PR(i);
             w1 = w1 + y * phi;
             w2 = w2 + y * psi;
