@@ -421,6 +421,9 @@ Layout::Layout(std::string_view text) : text_(text)
         }
         expand((*items)[k], *atoms);
     }
+    if (!atoms->empty() && atom_revert_ < atoms->size() &&
+        std::all_of(atoms->begin(), atoms->end(), [](const LayoutAtom& a) { return a.op == Op::Real; }))
+        for (const LayoutAtom& a : *atoms) real_widths_.push_back(static_cast<std::size_t>(a.w));
     items_ = std::move(items);
     atoms_ = std::move(atoms);
 }
@@ -640,17 +643,54 @@ RecordReader::RecordReader(std::istream& in, std::string file, int unit)
 {
 }
 
-bool RecordReader::next_line(std::string& line)
+// Takes the rest of the stream into text_, asking the stream first how much it holds. A
+// stream that fails before its end keeps what it gave; the lines up to the failure read as
+// usual, and the failure is reported where the next line would start.
+void RecordReader::fill()
 {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    filled_ = true;
+    next_ = 0;
+    size_ = 0;
+    failure_.clear();
     try {
-        if (!std::getline(in_, line)) {
-            if (in_.bad()) throw InputError(file_, unit_, "READ", "the file cannot be read");
-            return false;
+        // What the stream has at hand is read first, so that a stream failing past it keeps
+        // it; one spare byte then meets the end.
+        const std::streamsize avail = in_.rdbuf() ? in_.rdbuf()->in_avail() : 0;
+        std::size_t want = avail > 0 ? static_cast<std::size_t>(avail) : kChunk;
+        for (;;) {
+            if (size_ + want > capacity_) {
+                const std::size_t capacity = std::max(size_ + want + 1, 2 * capacity_);
+                std::unique_ptr<char[]> grown(new char[capacity]);
+                std::copy(text_.get(), text_.get() + size_, grown.get());
+                text_ = std::move(grown);
+                capacity_ = capacity;
+            }
+            in_.read(text_.get() + size_, static_cast<std::streamsize>(want));
+            size_ += static_cast<std::size_t>(in_.gcount());
+            if (!in_) break;
+            want = size_ < capacity_ ? capacity_ - size_ : kChunk;
         }
+        if (in_.bad()) failure_ = "the file cannot be read";
     } catch (const std::ios_base::failure& e) {
-        throw InputError(file_, unit_, "READ", std::string("the file cannot be read: ") + e.what());
+        size_ += static_cast<std::size_t>(std::max<std::streamsize>(in_.gcount(), 0));
+        failure_ = std::string("the file cannot be read: ") + e.what();
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+}
+
+bool RecordReader::next_line(std::string_view& line)
+{
+    if (!filled_) fill();
+    const std::string_view rest(text_.get() + next_, size_ - next_);
+    const std::size_t end = rest.find('\n');
+    // A line cut short by a failing stream is not a line.
+    if (rest.empty() || (end == std::string_view::npos && !failure_.empty())) {
+        if (!failure_.empty()) throw InputError(file_, unit_, "READ", failure_);
+        return false;
+    }
+    line = rest.substr(0, end);
+    next_ = end == std::string_view::npos ? size_ : next_ + end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++line_no_;
     return true;
 }
@@ -661,47 +701,49 @@ std::string quoted_field(std::string_view f) { return "\"" + std::string(f) + "\
 
 }  // namespace
 
-void RecordReader::read(const Layout& layout, std::size_t count,
-                        const std::function<void(std::size_t, const Value&)>& take)
+void RecordReader::bad_field(std::string_view field, std::size_t first, std::size_t last,
+                             bool integer) const
 {
-    read_values(layout, count, take, false);
+    throw InputError(file_, unit_, "READ",
+                     "line " + std::to_string(line_no_) + ", columns " +
+                         std::to_string(first + 1) + "-" + std::to_string(last) + ": " +
+                         quoted_field(field) + " is not " + (integer ? "an integer" : "a number"));
 }
 
-bool RecordReader::read_to_end(const Layout& layout, std::size_t count,
-                               const std::function<void(std::size_t, const Value&)>& take)
+// The next line of a read of `count` values; false at the end of the stream when that ends
+// the read quietly.
+bool RecordReader::next_record(std::string_view& line, std::size_t count, bool quiet_end)
 {
-    return read_values(layout, count, take, true);
+    if (next_line(line)) return true;
+    at_end_ = true;
+    if (quiet_end) return false;
+    throw InputError(file_, unit_, "READ",
+                     "end of file after line " + std::to_string(line_no_) + ": " +
+                         std::to_string(taken_) + " of " + std::to_string(count) +
+                         " values read");
 }
 
-bool RecordReader::read_values(const Layout& layout, std::size_t count,
-                               const std::function<void(std::size_t, const Value&)>& take,
-                               bool quiet_end)
+// Walks the fields of `count` values; take(k, atom, field, first column, column after it)
+// converts and keeps value k, or throws.
+template <typename Take>
+bool RecordReader::read_values(const Layout& layout, std::size_t count, bool quiet_end,
+                               Take&& take)
 {
     const auto& atoms = *layout.atoms_;
     at_end_ = false;
+    taken_ = 0;
     if (count > 0 && !has_value_atom(atoms, 0))
         throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
     if (count > 0 && !has_value_atom(atoms, layout.atom_revert_))
         throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
 
-    std::string line;
-    // False at the end of the stream when it ends the reading quietly.
-    auto fetch = [&](std::size_t taken) {
-        if (next_line(line)) return true;
-        at_end_ = true;
-        if (quiet_end) return false;
-        throw InputError(file_, unit_, "READ",
-                         "end of file after line " + std::to_string(line_no_) + ": " +
-                             std::to_string(taken) + " of " + std::to_string(count) +
-                             " values read");
-    };
-    std::size_t taken = 0;
-    if (!fetch(taken)) return false;
+    std::string_view line;
+    if (!next_record(line, count, quiet_end)) return false;
     std::size_t col = 0;
     std::size_t k = 0;
-    while (taken < count) {
+    while (taken_ < count) {
         if (k == atoms.size()) {
-            if (!fetch(taken)) return false;
+            if (!next_record(line, count, quiet_end)) return false;
             col = 0;
             k = layout.atom_revert_;
             continue;
@@ -715,7 +757,7 @@ bool RecordReader::read_values(const Layout& layout, std::size_t count,
             col += static_cast<std::size_t>(a.w);
             continue;
         case Op::Slash:
-            if (!fetch(taken)) return false;
+            if (!next_record(line, count, quiet_end)) return false;
             col = 0;
             continue;
         default:
@@ -723,44 +765,117 @@ bool RecordReader::read_values(const Layout& layout, std::size_t count,
         }
         // A short line reads its missing columns as blanks.
         std::string_view field;
-        if (col < line.size())
-            field = std::string_view(line).substr(col, static_cast<std::size_t>(a.w));
+        if (col < line.size()) field = line.substr(col, static_cast<std::size_t>(a.w));
         const std::size_t field_col = col;
         col += static_cast<std::size_t>(a.w);
-        Value v;
-        if (a.op == Op::Name) {
-            v.kind = Value::Kind::Name;
-            v.s = std::string(field);
-            v.s.resize(static_cast<std::size_t>(a.w), ' ');
-        } else {
-            double x = 0;
-            bool ok = parse_real_field(field, x);
-            if (ok && a.op == Op::Int) {
-                ok = std::trunc(x) == x && std::fabs(x) < 9.2e18 &&
-                     field.find_first_of(".eEdD") == std::string_view::npos;
-                if (ok) v = Value::integer(static_cast<std::int64_t>(x));
-            } else {
-                v = Value::real(x);
-            }
-            if (!ok)
-                throw InputError(file_, unit_, "READ",
-                                 "line " + std::to_string(line_no_) + ", columns " +
-                                     std::to_string(field_col + 1) + "-" + std::to_string(col) +
-                                     ": " + quoted_field(field) + " is not " +
-                                     (a.op == Op::Int ? "an integer" : "a number"));
-        }
-        take(taken++, v);
+        take(taken_, a, field, field_col, col);
+        ++taken_;
     }
+    return true;
+}
+
+namespace {
+
+//! The number in a numeric field of item a; false when it is not one (an integer field must
+//! hold a whole number written without point or exponent).
+bool numeric_field(const LayoutAtom& a, std::string_view field, double& x)
+{
+    if (!parse_real_field(field, x)) return false;
+    return a.op != Op::Int || (std::trunc(x) == x && std::fabs(x) < 9.2e18 &&
+                               field.find_first_of(".eEdD") == std::string_view::npos);
+}
+
+}  // namespace
+
+void RecordReader::read(const Layout& layout, std::size_t count,
+                        const std::function<void(std::size_t, const Value&)>& take)
+{
+    read_taking(layout, count, take, false);
+}
+
+bool RecordReader::read_to_end(const Layout& layout, std::size_t count,
+                               const std::function<void(std::size_t, const Value&)>& take)
+{
+    return read_taking(layout, count, take, true);
+}
+
+bool RecordReader::read_taking(const Layout& layout, std::size_t count,
+                               const std::function<void(std::size_t, const Value&)>& take,
+                               bool quiet_end)
+{
+    return read_values(layout, count, quiet_end,
+                       [&](std::size_t k, const LayoutAtom& a, std::string_view field,
+                           std::size_t first, std::size_t last) {
+                           Value v;
+                           if (a.op == Op::Name) {
+                               v.kind = Value::Kind::Name;
+                               v.s = std::string(field);
+                               v.s.resize(static_cast<std::size_t>(a.w), ' ');
+                           } else {
+                               double x = 0;
+                               if (!numeric_field(a, field, x))
+                                   bad_field(field, first, last, a.op == Op::Int);
+                               if (a.op == Op::Int)
+                                   v = Value::integer(static_cast<std::int64_t>(x));
+                               else
+                                   v = Value::real(x);
+                           }
+                           take(k, v);
+                       });
+}
+
+bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* out, bool to_end)
+{
+    const std::vector<std::size_t>& widths = layout.real_widths_;
+    if (widths.empty())
+        return read_values(layout, count, to_end,
+                           [&](std::size_t k, const LayoutAtom& a, std::string_view field,
+                               std::size_t first, std::size_t last) {
+                               if (a.op == Op::Name)
+                                   throw std::logic_error("layout \"" + layout.text() +
+                                                          "\": name field read as a number");
+                               double x = 0;
+                               if (!numeric_field(a, field, x))
+                                   bad_field(field, first, last, a.op == Op::Int);
+                               out[k] = a.op == Op::Int
+                                            ? static_cast<double>(static_cast<std::int64_t>(x))
+                                            : x;
+                           });
+
+    // Every item a real field: the same walk without looking at the items.
+    at_end_ = false;
+    taken_ = 0;
+    std::string_view line;
+    if (!next_record(line, count, to_end)) return false;
+    std::size_t col = 0;
+    std::size_t k = 0;
+    std::size_t taken = 0;
+    while (taken < count) {
+        if (k == widths.size()) {
+            taken_ = taken;
+            if (!next_record(line, count, to_end)) return false;
+            col = 0;
+            k = layout.atom_revert_;
+            continue;
+        }
+        const std::size_t w = widths[k++];
+        const std::string_view field = col < line.size() ? line.substr(col, w) : std::string_view();
+        double x = 0;
+        if (!parse_real_field(field, x)) {
+            taken_ = taken;
+            bad_field(field, col, col + w, false);
+        }
+        out[taken++] = x;
+        col += w;
+    }
+    taken_ = taken;
     return true;
 }
 
 std::vector<double> RecordReader::read_reals(const Layout& layout, std::size_t count)
 {
-    std::vector<double> out;
-    out.reserve(count);
-    read(layout, count, [&](std::size_t, const Value& v) {
-        out.push_back(v.kind == Value::Kind::Int ? static_cast<double>(v.i) : v.r);
-    });
+    std::vector<double> out(count);
+    read_reals(layout, count, out.data(), false);
     return out;
 }
 
@@ -770,6 +885,7 @@ void RecordReader::rewind()
     in_.seekg(0);
     line_no_ = 0;
     at_end_ = false;
+    filled_ = false;
 }
 
 namespace {

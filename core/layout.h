@@ -55,6 +55,9 @@ private:
     //! The items with every group expanded, in the order they are applied.
     std::shared_ptr<const std::vector<LayoutAtom>> atoms_;
     std::size_t atom_revert_ = 0;  //!< index in atoms_ where a new line resumes
+    //! The width of each item when every item is a real field and a new line resumes at one
+    //! of them; empty otherwise.
+    std::vector<std::size_t> real_widths_;
 };
 
 //! Lines (without line ends) that writing `values` through `layout` produces.
@@ -89,6 +92,8 @@ void append_shortest_real(std::string& out, double x);
 //! Every read starts on a new line. A line shorter than its layout reads its missing
 //! fields as blanks (zero). A field that is not a number, or the end of the stream before
 //! all values are taken, throws InputError naming the file, the unit and "READ".
+//! The reader takes the rest of the stream into memory at its first read (and again after a
+//! rewind); the stream is not read line by line.
 class RecordReader {
 public:
     RecordReader(std::istream& in, std::string file, int unit);
@@ -102,6 +107,10 @@ public:
     //! is not a number still throws.
     bool read_to_end(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take);
+    //! As read (to_end false) or read_to_end (to_end true) for a layout of numeric fields,
+    //! value k stored in out[k] (an integer field as a real); taken() counts the values
+    //! stored, also when the read throws. A name field is a programming error.
+    bool read_reals(const Layout& layout, std::size_t count, double* out, bool to_end);
     //! Convenience: reads `count` reals.
     std::vector<double> read_reals(const Layout& layout, std::size_t count);
     //! Goes back to the beginning of the stream.
@@ -111,16 +120,31 @@ public:
     long line_number() const { return line_no_; }
     //! True when the last read failed because the stream ended (not because of a bad field).
     bool at_end() const { return at_end_; }
+    //! Values the last read took.
+    std::size_t taken() const { return taken_; }
 
 private:
-    bool next_line(std::string& line);
-    bool read_values(const Layout& layout, std::size_t count,
+    void fill();
+    bool next_line(std::string_view& line);
+    bool next_record(std::string_view& line, std::size_t count, bool quiet_end);
+    bool read_taking(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take, bool quiet_end);
+    template <typename Take>
+    bool read_values(const Layout& layout, std::size_t count, bool quiet_end, Take&& take);
+    [[noreturn]] void bad_field(std::string_view field, std::size_t first, std::size_t last,
+                                bool integer) const;
     std::istream& in_;
     std::string file_;
     int unit_;
     long line_no_ = 0;
     bool at_end_ = false;
+    std::size_t taken_ = 0;
+    bool filled_ = false;     //!< text_ holds the rest of the stream
+    std::unique_ptr<char[]> text_;  //!< what the stream held from where the reader took it
+    std::size_t size_ = 0;          //!< bytes of text_ taken from the stream
+    std::size_t capacity_ = 0;      //!< bytes text_ holds room for
+    std::size_t next_ = 0;          //!< start of the next line in text_
+    std::string failure_;     //!< why the stream stopped before its end ("" when it ended)
 };
 
 //! Parses one numeric input field as Fortran reads it: blanks around the digits ignored,

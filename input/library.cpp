@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/layout.h"
@@ -119,7 +120,7 @@ void read_list(const std::string& name, int unit, Array1<double, N>& a)
 {
     std::ifstream f = open_file(name, unit);
     RecordReader r(f, name, unit);
-    r.read(kListRecord, kListCount, [&](std::size_t k, const Value& v) { a(long(k) + 1) = v.r; });
+    r.read_reals(kListRecord, kListCount, a.data(), false);
 }
 
 }  // namespace
@@ -154,12 +155,12 @@ void load_library(State& S, const std::string& dir)
     const std::string qj_name = dir + "/qj.id";
     std::ifstream qj = open_file(qj_name, kQjUnit);
     RecordReader r(qj, qj_name, kQjUnit);
+    const long rows = lib.QJ.rows();
     const long cols = lib.QJ.cols();
-    r.read(kTableRecord, static_cast<std::size_t>(lib.QJ.rows() * cols),
-           [&](std::size_t k, const Value& v) {
-               const long n = static_cast<long>(k);
-               lib.QJ(n / cols + 1, n % cols + 1) = v.r;
-           });
+    std::vector<double> values(static_cast<std::size_t>(rows * cols));
+    r.read_reals(kTableRecord, values.size(), values.data(), false);
+    for (long n = 0; n < rows * cols; ++n)
+        lib.QJ(n / cols + 1, n % cols + 1) = values[static_cast<std::size_t>(n)];
     check_cross_sections(lib, dir);
 }
 

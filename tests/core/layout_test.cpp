@@ -339,6 +339,40 @@ TEST_F(LayoutIn, RewindStartsAgainAtTheFirstLine)
     EXPECT_EQ(r.read_reals(Layout("(F5.1)"), 1), (std::vector<double>{1}));
 }
 
+// Values go straight to the caller's array; taken() counts those stored before a bad field.
+TEST_F(LayoutIn, RealsIntoAnArrayCountWhatWasTakenBeforeAFault)
+{
+    in.str("  1.0  2.0\r\n  3.0  x.5\n");
+    RecordReader r(in, "lib/r3.id", 3);
+    double out[4] = {-1, -1, -1, -1};
+    EXPECT_THROW(r.read_reals(Layout("(2F5.1)"), 4, out, true), InputError);
+    EXPECT_EQ(r.taken(), 3u);
+    EXPECT_EQ(out[2], 3.0);
+    EXPECT_EQ(out[3], -1.0);
+}
+
+// A stream that fails partway: the whole lines before the failure are read, then the failure
+// is an input error (the half line it cut is not read as a short line).
+TEST_F(LayoutIn, StreamThatFailsPartwayReportsItAfterItsWholeLines)
+{
+    struct Failing : std::streambuf {
+        std::string text = "  1.0\n  2.0\n  3.";
+        Failing() { setg(text.data(), text.data(), text.data() + text.size()); }
+        int_type underflow() override { throw std::runtime_error("device error"); }
+    } buf;
+    std::istream failing(&buf);
+    RecordReader r(failing, "lib/r4.id", 4);
+    double out[3] = {};
+    try {
+        r.read_reals(Layout("(F5.1)"), 3, out, true);
+        FAIL() << "no error";
+    } catch (const InputError& e) {
+        EXPECT_THAT(e.detail, HasSubstr("cannot be read"));
+    }
+    EXPECT_EQ(r.taken(), 2u);
+    EXPECT_EQ(out[1], 2.0);
+}
+
 TEST(RealField, AcceptsFortranFormsAndRejectsOthers)
 {
     double x = -1;
