@@ -2,12 +2,14 @@
 #include "core/layout.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 
@@ -897,9 +899,8 @@ constexpr double kExactTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
 constexpr int kLargestExactTen = 22;
 //! Largest mantissa that a double holds exactly (2^53).
 constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 53;
-//! A mantissa from which one more digit would make 20 significant digits, more than 64 bits
-//! take.
-constexpr std::uint64_t kMantissaLimit = 1000000000000000000;
+//! Mantissa digits (leading zeros included) that 64 bits always hold.
+constexpr long kMantissaDigits = 19;
 //! Exponent digits read by the exact reader; longer exponents go to the general one.
 constexpr int kExponentDigits = 4;
 
@@ -972,11 +973,37 @@ bool read_general(std::string_view field, double& out)
     return true;
 }
 
-//! Reads the common field exactly: at most 19 significant digits whose integer is at most
-//! 2^53, and a power of ten up to 10^22 that a double holds exactly, make one correctly
-//! rounded multiplication or division, the very value of the general reader (both round the
-//! exact decimal value to the nearest double). False, with `out` untouched, for any field
-//! outside that case (blanks inside the number, not a number at all, ...): the general reader
+//! True when the eight characters at p are all digits; their value is then added to
+//! `mantissa` as its next eight digits.
+bool eight_digits(const char* p, std::uint64_t& mantissa)
+{
+    if constexpr (std::endian::native != std::endian::little) {
+        return false;
+    } else {
+        std::uint64_t chunk = 0;
+        std::memcpy(&chunk, p, sizeof chunk);
+        // Each byte's high half must be 3, and stay 3 when 6 is added: '0'..'9'.
+        constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0;
+        if (((chunk & kHigh) | (((chunk + 0x0606060606060606) & kHigh) >> 4)) !=
+            0x3333333333333333)
+            return false;
+        // Pairs, then groups of four, then all eight, the first character the most significant.
+        chunk -= 0x3030303030303030;
+        chunk = chunk * 10 + (chunk >> 8);
+        constexpr std::uint64_t kPairs = 0x000000FF000000FF;
+        chunk = ((chunk & kPairs) * (100 + (1000000ULL << 32)) +
+                 ((chunk >> 16) & kPairs) * (1 + (10000ULL << 32))) >>
+                32;
+        mantissa = mantissa * 100000000 + (chunk & 0xFFFFFFFF);
+        return true;
+    }
+}
+
+//! Reads the common field exactly: at most 19 digits whose integer is at most 2^53, and a
+//! power of ten up to 10^22 that a double holds exactly, make one correctly rounded
+//! multiplication or division, the very value of the general reader (both round the exact
+//! decimal value to the nearest double). False, with `out` untouched, for any field outside
+//! that case (blanks inside the number, not a number at all, ...): the general reader
 //! decides those.
 bool read_exact(std::string_view field, double& out)
 {
@@ -988,14 +1015,12 @@ bool read_exact(std::string_view field, double& out)
     const bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
 
+    // Digits past the 19th wrap the mantissa around; such a field goes to the general reader.
     std::uint64_t mantissa = 0;
-    bool too_long = false;  // more significant digits than the mantissa takes
     auto digit_run = [&] {
         const char* start = s;
-        for (unsigned d; s < e && (d = digit_value(*s)) < 10; ++s) {
-            if (mantissa >= kMantissaLimit) too_long = true;
-            mantissa = mantissa * 10 + d;
-        }
+        while (e - s >= 8 && eight_digits(s, mantissa)) s += 8;
+        for (unsigned d; s < e && (d = digit_value(*s)) < 10; ++s) mantissa = mantissa * 10 + d;
         return s - start;
     };
     long digits = digit_run();
@@ -1005,7 +1030,7 @@ bool read_exact(std::string_view field, double& out)
         scale = -digit_run();
         digits -= scale;
     }
-    if (digits == 0 || too_long) return false;
+    if (digits == 0 || digits > kMantissaDigits) return false;
 
     long exponent = 0;
     if (s < e) {
@@ -1038,11 +1063,64 @@ bool read_exact(std::string_view field, double& out)
     return true;
 }
 
+//! Reads the form every library table is written in exactly, straight through: blanks, an
+//! optional sign, one digit, a point, up to 15 digits and a two-digit exponent with its letter
+//! and sign (" 1.594170326E-06", "0.16429D+03"), under the conditions of read_exact. False,
+//! with `out` untouched, for any other field.
+bool read_table_form(std::string_view field, double& out)
+{
+    constexpr long kFractionDigits = 15;
+    if (field.size() < 7) return false;
+    const char* s = field.data();
+    const char* x = s + field.size() - 4;  // the exponent: letter, sign, two digits
+    const char letter = static_cast<char>(x[0] | 0x20);  // lower case
+    const unsigned x1 = digit_value(x[2]);
+    const unsigned x2 = digit_value(x[3]);
+    if ((letter != 'e' && letter != 'd') || (x[1] != '+' && x[1] != '-') || x1 > 9 || x2 > 9)
+        return false;
+    while (s < x && *s == ' ') ++s;
+    const bool negative = *s == '-';
+    if (*s == '+' || *s == '-') ++s;
+    const unsigned first = digit_value(*s);
+    if (x - s < 2 || first > 9 || s[1] != '.') return false;
+    s += 2;
+    const long fraction = x - s;
+    if (fraction > kFractionDigits) return false;
+    std::uint64_t mantissa = first;
+    while (x - s >= 8) {
+        if (!eight_digits(s, mantissa)) return false;
+        s += 8;
+    }
+    for (; s < x; ++s) {
+        const unsigned d = digit_value(*s);
+        if (d > 9) return false;
+        mantissa = mantissa * 10 + d;
+    }
+    if (mantissa == 0) {
+        out = negative ? -0.0 : 0.0;
+        return true;
+    }
+    const long exponent = static_cast<long>(x1 * 10 + x2);
+    const long e10 = (x[1] == '-' ? -exponent : exponent) - fraction;
+    if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
+        return false;
+    const double m = static_cast<double>(mantissa);
+    const double v = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
+    out = negative ? -v : v;
+    return true;
+}
+
+//! The fields that are not in the table form.
+[[gnu::noinline]] bool read_other(std::string_view field, double& out)
+{
+    return read_exact(field, out) || read_general(field, out);
+}
+
 }  // namespace
 
 bool parse_real_field(std::string_view field, double& out)
 {
-    return read_exact(field, out) || read_general(field, out);
+    return read_table_form(field, out) || read_other(field, out);
 }
 
 }  // namespace tev

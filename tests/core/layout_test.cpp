@@ -406,7 +406,12 @@ TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
         // Exponents near the digits' own scale mostly, the whole range of doubles too.
         const long exponent = rng() % 2 ? static_cast<long>(rng() % 61) - 30
                                         : static_cast<long>(rng() % 640) - 330;
-        if (rng() % 4 != 0) text += "e" + std::to_string(exponent);
+        // The tables' form too: one digit before the point, a signed two-digit exponent.
+        if (rng() % 2 == 0 && point == 1 && exponent > -100 && exponent < 100)
+            text += (exponent < 0 ? "e-" : "e+") + std::string(std::labs(exponent) < 10 ? "0" : "") +
+                    std::to_string(std::labs(exponent));
+        else if (rng() % 4 != 0)
+            text += "e" + std::to_string(exponent);
         // The C library's reader rounds correctly, subnormals included.
         const double expected = std::strtod(text.c_str(), nullptr);
         std::string fortran = "  " + text;  // blanks before, a D exponent
