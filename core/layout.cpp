@@ -645,53 +645,63 @@ RecordReader::RecordReader(std::istream& in, std::string file, int unit)
 {
 }
 
-// Takes the rest of the stream into text_, asking the stream first how much it holds. A
-// stream that fails before its end keeps what it gave; the lines up to the failure read as
-// usual, and the failure is reported where the next line would start.
-void RecordReader::fill()
+// Moves the unread rest of the buffer to its front and reads more of the stream after it,
+// as much as the stream has at hand (so that a stream failing past it keeps it) and the
+// buffer holds; the buffer grows only for a line longer than itself. A stream that fails
+// keeps what it gave; the failure is reported where the next line would start.
+void RecordReader::refill()
 {
-    constexpr std::size_t kChunk = std::size_t{1} << 16;
-    filled_ = true;
+    constexpr std::size_t kChunk = std::size_t{1} << 15;
+    const std::size_t rest = size_ - next_;
+    if (next_ > 0) std::copy(text_.get() + next_, text_.get() + size_, text_.get());
+    size_ = rest;
     next_ = 0;
-    size_ = 0;
-    failure_.clear();
+    if (size_ == capacity_) {
+        const std::size_t capacity = std::max(kChunk, 2 * capacity_);
+        std::unique_ptr<char[]> grown(new char[capacity]);
+        std::copy(text_.get(), text_.get() + size_, grown.get());
+        text_ = std::move(grown);
+        capacity_ = capacity;
+    }
     try {
-        // What the stream has at hand is read first, so that a stream failing past it keeps
-        // it; one spare byte then meets the end.
         const std::streamsize avail = in_.rdbuf() ? in_.rdbuf()->in_avail() : 0;
-        std::size_t want = avail > 0 ? static_cast<std::size_t>(avail) : kChunk;
-        for (;;) {
-            if (size_ + want > capacity_) {
-                const std::size_t capacity = std::max(size_ + want + 1, 2 * capacity_);
-                std::unique_ptr<char[]> grown(new char[capacity]);
-                std::copy(text_.get(), text_.get() + size_, grown.get());
-                text_ = std::move(grown);
-                capacity_ = capacity;
-            }
-            in_.read(text_.get() + size_, static_cast<std::streamsize>(want));
-            size_ += static_cast<std::size_t>(in_.gcount());
-            if (!in_) break;
-            want = size_ < capacity_ ? capacity_ - size_ : kChunk;
+        std::size_t want = capacity_ - size_;
+        if (avail > 0) want = std::min(want, static_cast<std::size_t>(avail));
+        in_.read(text_.get() + size_, static_cast<std::streamsize>(want));
+        size_ += static_cast<std::size_t>(in_.gcount());
+        if (!in_) {
+            ended_ = true;
+            if (in_.bad()) failure_ = "the file cannot be read";
         }
-        if (in_.bad()) failure_ = "the file cannot be read";
     } catch (const std::ios_base::failure& e) {
         size_ += static_cast<std::size_t>(std::max<std::streamsize>(in_.gcount(), 0));
+        ended_ = true;
         failure_ = std::string("the file cannot be read: ") + e.what();
     }
 }
 
 bool RecordReader::next_line(std::string_view& line)
 {
-    if (!filled_) fill();
-    const std::string_view rest(text_.get() + next_, size_ - next_);
-    const std::size_t end = rest.find('\n');
-    // A line cut short by a failing stream is not a line.
-    if (rest.empty() || (end == std::string_view::npos && !failure_.empty())) {
-        if (!failure_.empty()) throw InputError(file_, unit_, "READ", failure_);
-        return false;
+    std::size_t scanned = 0;  // bytes of the rest known to hold no line end
+    for (;;) {
+        const std::string_view rest(text_.get() + next_, size_ - next_);
+        const std::size_t end = rest.find('\n', scanned);
+        if (end != std::string_view::npos) {
+            line = rest.substr(0, end);
+            next_ += end + 1;
+            break;
+        }
+        if (ended_) {
+            // A line cut short by a failing stream is not a line.
+            if (!failure_.empty()) throw InputError(file_, unit_, "READ", failure_);
+            if (rest.empty()) return false;
+            line = rest;
+            next_ = size_;
+            break;
+        }
+        scanned = rest.size();
+        refill();
     }
-    line = rest.substr(0, end);
-    next_ = end == std::string_view::npos ? size_ : next_ + end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     ++line_no_;
     return true;
@@ -887,7 +897,9 @@ void RecordReader::rewind()
     in_.seekg(0);
     line_no_ = 0;
     at_end_ = false;
-    filled_ = false;
+    size_ = next_ = 0;
+    ended_ = false;
+    failure_.clear();
 }
 
 namespace {

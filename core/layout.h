@@ -92,8 +92,8 @@ void append_shortest_real(std::string& out, double x);
 //! Every read starts on a new line. A line shorter than its layout reads its missing
 //! fields as blanks (zero). A field that is not a number, or the end of the stream before
 //! all values are taken, throws InputError naming the file, the unit and "READ".
-//! The reader takes the rest of the stream into memory at its first read (and again after a
-//! rewind); the stream is not read line by line.
+//! The reader takes the stream in large blocks, not line by line: it may have read past the
+//! last line it gave.
 class RecordReader {
 public:
     RecordReader(std::istream& in, std::string file, int unit);
@@ -124,7 +124,7 @@ public:
     std::size_t taken() const { return taken_; }
 
 private:
-    void fill();
+    void refill();
     bool next_line(std::string_view& line);
     bool next_record(std::string_view& line, std::size_t count, bool quiet_end);
     bool read_taking(const Layout& layout, std::size_t count,
@@ -139,11 +139,11 @@ private:
     long line_no_ = 0;
     bool at_end_ = false;
     std::size_t taken_ = 0;
-    bool filled_ = false;     //!< text_ holds the rest of the stream
-    std::unique_ptr<char[]> text_;  //!< what the stream held from where the reader took it
+    std::unique_ptr<char[]> text_;  //!< the stream's text from the next line on, and more
     std::size_t size_ = 0;          //!< bytes of text_ taken from the stream
     std::size_t capacity_ = 0;      //!< bytes text_ holds room for
     std::size_t next_ = 0;          //!< start of the next line in text_
+    bool ended_ = false;            //!< the stream has given all it holds
     std::string failure_;     //!< why the stream stopped before its end ("" when it ended)
 };
 
