@@ -1088,9 +1088,9 @@ bool read_table_form(std::string_view field, double& out)
     const char letter = static_cast<char>(x[0] | 0x20);  // lower case
     const unsigned x1 = digit_value(x[2]);
     const unsigned x2 = digit_value(x[3]);
-    if ((letter != 'e' && letter != 'd') || (x[1] != '+' && x[1] != '-') || x1 > 9 || x2 > 9)
+    if ((letter != 'e' && letter != 'd') || (x[1] != '+' && x[1] != '-') || (x1 | x2) > 9)
         return false;
-    while (s < x && *s == ' ') ++s;
+    while (*s == ' ') ++s;  // stops at the exponent letter at the latest
     const bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
     const unsigned first = digit_value(*s);
