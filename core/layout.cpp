@@ -1085,16 +1085,18 @@ bool read_table_form(std::string_view field, double& out)
     if (field.size() < 7) return false;
     const char* s = field.data();
     const char* x = s + field.size() - 4;  // the exponent: letter, sign, two digits
-    const char letter = static_cast<char>(x[0] | 0x20);  // lower case
+    // The letter is D, E, d or e when only the bits of 0x21 tell them apart; '+' and '-' are
+    // 0 and 2 past '+'.
+    const unsigned sign_gap = static_cast<unsigned>(static_cast<unsigned char>(x[1])) - '+';
     const unsigned x1 = digit_value(x[2]);
     const unsigned x2 = digit_value(x[3]);
-    if ((letter != 'e' && letter != 'd') || (x[1] != '+' && x[1] != '-') || (x1 | x2) > 9)
-        return false;
+    if ((x[0] & 0xDE) != 0x44 || (sign_gap & ~2U) != 0 || (x1 | x2) > 9) return false;
     while (*s == ' ') ++s;  // stops at the exponent letter at the latest
     const bool negative = *s == '-';
     if (*s == '+' || *s == '-') ++s;
+    // One digit and the point; s stays within the field, the exponent letter being no digit.
     const unsigned first = digit_value(*s);
-    if (x - s < 2 || first > 9 || s[1] != '.') return false;
+    if (first > 9 || s[1] != '.') return false;
     s += 2;
     const long fraction = x - s;
     if (fraction > kFractionDigits) return false;
@@ -1113,7 +1115,7 @@ bool read_table_form(std::string_view field, double& out)
         return true;
     }
     const long exponent = static_cast<long>(x1 * 10 + x2);
-    const long e10 = (x[1] == '-' ? -exponent : exponent) - fraction;
+    const long e10 = (sign_gap != 0 ? -exponent : exponent) - fraction;
     if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
         return false;
     const double m = static_cast<double>(mantissa);
