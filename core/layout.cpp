@@ -788,10 +788,32 @@ bool RecordReader::read_values(const Layout& layout, std::size_t count, bool qui
 
 namespace {
 
+//! The whole number of a field of blanks, an optional sign, at most 15 digits and blanks, as
+//! the number reader gives it; false for any other field.
+bool plain_integer(std::string_view field, double& x)
+{
+    const char* s = field.data();
+    const char* e = s + field.size();
+    while (s < e && *s == ' ') ++s;
+    while (e > s && e[-1] == ' ') --e;
+    const bool negative = s < e && *s == '-';
+    if (s < e && (*s == '+' || *s == '-')) ++s;
+    if (s == e || e - s > 15) return false;
+    std::int64_t n = 0;
+    for (; s < e; ++s) {
+        const auto d = static_cast<unsigned>(static_cast<unsigned char>(*s)) - '0';
+        if (d > 9) return false;
+        n = n * 10 + d;
+    }
+    x = static_cast<double>(negative ? -n : n);
+    return true;
+}
+
 //! The number in a numeric field of item a; false when it is not one (an integer field must
 //! hold a whole number written without point or exponent).
 bool numeric_field(const LayoutAtom& a, std::string_view field, double& x)
 {
+    if (a.op == Op::Int && plain_integer(field, x)) return true;
     if (!parse_real_field(field, x)) return false;
     return a.op != Op::Int || (std::trunc(x) == x && std::fabs(x) < 9.2e18 &&
                                field.find_first_of(".eEdD") == std::string_view::npos);
@@ -811,29 +833,56 @@ bool RecordReader::read_to_end(const Layout& layout, std::size_t count,
     return read_taking(layout, count, take, true);
 }
 
+namespace {
+
+//! Sets v to the value of the field of item a (columns first..last-1 for a message).
+template <typename Fault>
+void set_value(Value& v, const LayoutAtom& a, std::string_view field, Fault&& fault)
+{
+    v.r = 0;
+    v.i = 0;
+    if (a.op == Op::Name) {
+        v.kind = Value::Kind::Name;
+        v.s.assign(field);
+        v.s.resize(static_cast<std::size_t>(a.w), ' ');
+        return;
+    }
+    v.s.clear();
+    double x = 0;
+    if (!numeric_field(a, field, x)) fault();
+    if (a.op == Op::Int) {
+        v.kind = Value::Kind::Int;
+        v.i = static_cast<std::int64_t>(x);
+    } else {
+        v.kind = Value::Kind::Real;
+        v.r = x;
+    }
+}
+
+}  // namespace
+
 bool RecordReader::read_taking(const Layout& layout, std::size_t count,
                                const std::function<void(std::size_t, const Value&)>& take,
                                bool quiet_end)
 {
+    Value v;
     return read_values(layout, count, quiet_end,
                        [&](std::size_t k, const LayoutAtom& a, std::string_view field,
                            std::size_t first, std::size_t last) {
-                           Value v;
-                           if (a.op == Op::Name) {
-                               v.kind = Value::Kind::Name;
-                               v.s = std::string(field);
-                               v.s.resize(static_cast<std::size_t>(a.w), ' ');
-                           } else {
-                               double x = 0;
-                               if (!numeric_field(a, field, x))
-                                   bad_field(field, first, last, a.op == Op::Int);
-                               if (a.op == Op::Int)
-                                   v = Value::integer(static_cast<std::int64_t>(x));
-                               else
-                                   v = Value::real(x);
-                           }
+                           set_value(v, a, field,
+                                     [&] { bad_field(field, first, last, a.op == Op::Int); });
                            take(k, v);
                        });
+}
+
+void RecordReader::read(const Layout& layout, std::span<Value> values)
+{
+    read_values(layout, values.size(), false,
+                [&](std::size_t k, const LayoutAtom& a, std::string_view field,
+                    std::size_t first, std::size_t last) {
+                    set_value(values[k], a, field,
+                              [&] { bad_field(field, first, last, a.op == Op::Int); });
+                });
 }
 
 bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* out, bool to_end)

@@ -10,6 +10,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,9 @@ public:
     //! is not a number still throws.
     bool read_to_end(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take);
+    //! As read, with value k set in values[k] for the values.size() values: kind, number and
+    //! name set afresh (the storage of a name kept from one read to the next).
+    void read(const Layout& layout, std::span<Value> values);
     //! As read (to_end false) or read_to_end (to_end true) for a layout of numeric fields,
     //! value k stored in out[k] (an integer field as a real); taken() counts the values
     //! stored, also when the read throws. A name field is a programming error.

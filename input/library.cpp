@@ -1,6 +1,7 @@
 // Reference library: row labels, species names, element table and cross-section data.
 #include "input/input.h"
 
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <vector>
@@ -105,13 +106,11 @@ void read_names(LibRec& lib, std::istream& f, const std::string& name, int unit,
                 const Layout& layout, int count, NameTable& names)
 {
     RecordReader r(f, name, unit);
+    std::array<Value, 2> record;  // the record number, then the name
     for (lib.IROM = 1; lib.IROM <= count; ++lib.IROM) {
-        r.read(layout, 2, [&](std::size_t k, const Value& v) {
-            if (k == 0)
-                lib.IW = static_cast<int>(v.i);
-            else
-                names(lib.IROM).s = v.s;
-        });
+        r.read(layout, record);
+        lib.IW = static_cast<int>(record[0].i);
+        names(lib.IROM).s = record[1].s;
     }
     lib.IROM = count;
 }
