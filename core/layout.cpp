@@ -908,19 +908,23 @@ bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* o
     taken_ = 0;
     std::string_view line;
     if (!next_record(line, count, to_end)) return false;
+    const std::size_t* const width = widths.data();
+    const std::size_t items = widths.size();
     std::size_t col = 0;
     std::size_t k = 0;
     std::size_t taken = 0;
     while (taken < count) {
-        if (k == widths.size()) {
+        if (k == items) {
             taken_ = taken;
             if (!next_record(line, count, to_end)) return false;
             col = 0;
             k = layout.atom_revert_;
             continue;
         }
-        const std::size_t w = widths[k++];
-        const std::string_view field = col < line.size() ? line.substr(col, w) : std::string_view();
+        const std::size_t w = width[k++];
+        const std::string_view field =
+            col < line.size() ? std::string_view(line.data() + col, std::min(w, line.size() - col))
+                              : std::string_view();
         double x = 0;
         if (!parse_real_field(field, x)) {
             taken_ = taken;
