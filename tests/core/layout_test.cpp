@@ -419,6 +419,9 @@ TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
         // The C library's reader rounds correctly, subnormals included.
         const double expected = std::strtod(text.c_str(), nullptr);
         std::string fortran = "  " + text;  // blanks before, a D exponent
+        // Sixteen columns, as the species libraries hold their numbers, in half the cases.
+        if (fortran.size() > 16 && fortran.size() <= 18 && rng() % 2 == 0)
+            fortran.erase(0, fortran.size() - 16);
         if (const auto e = fortran.find('e'); e != std::string::npos) fortran[e] = 'D';
         double x = 12345;
         if (!std::isfinite(expected)) {
