@@ -843,8 +843,8 @@ void set_value(Value& v, const LayoutAtom& a, std::string_view field, Fault&& fa
     v.i = 0;
     if (a.op == Op::Name) {
         v.kind = Value::Kind::Name;
-        v.s.assign(field);
-        v.s.resize(static_cast<std::size_t>(a.w), ' ');
+        v.s.resize(static_cast<std::size_t>(a.w));  // the field, blanks after a short one
+        std::fill(std::copy(field.begin(), field.end(), v.s.begin()), v.s.end(), ' ');
         return;
     }
     v.s.clear();
