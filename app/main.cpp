@@ -94,7 +94,6 @@ int main()
         open_input(bq, "lib/bq.id", 11);
         open_input(qj, "lib/qj.id", 12);
         open_input(task, "topliw.dat", 5);
-        tab.close(); kom.close(); val.close(); fq.close(); bq.close(); qj.close();
         rez.open();
         csv.open();
         sink = std::make_unique<Sink>(&std::cout, &rez.stream());
@@ -106,7 +105,7 @@ int main()
         S.io.task = &task;
         S.io.keep_libraries = true;  // the library files do not change during the run
 
-        load_library(S, "lib");
+        load_library(S, "lib", {&tab, &kom, &val, &fq, &bq, &qj});
         set_defaults(S);
         INPUT(S);
         check_task(S);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <istream>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,9 @@ private:
     std::size_t out_revert_ = 0;        //!< index in out_atoms_ where a new line resumes
     bool takes_values_ = false;         //!< some atom takes a value
     bool resumes_with_value_ = false;   //!< some atom from the resume point on takes a value
+    //! The width of each item when every item is a real field and a new line resumes at one
+    //! of them; empty otherwise.
+    std::vector<std::size_t> real_widths_;
 };
 
 //! Lines (without line ends) that writing `values` through `layout` produces.
@@ -101,6 +105,8 @@ void append_shortest_real(std::string& out, double x);
 //! Every read starts on a new line. A line shorter than its layout reads its missing
 //! fields as blanks (zero). A field that is not a number, or the end of the stream before
 //! all values are taken, throws InputError naming the file, the unit and "READ".
+//! The reader takes the stream in large blocks, not line by line: it may have read past the
+//! last line it gave.
 class RecordReader {
 public:
     RecordReader(std::istream& in, std::string file, int unit);
@@ -114,6 +120,13 @@ public:
     //! is not a number still throws.
     bool read_to_end(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take);
+    //! As read, with value k set in values[k] for the values.size() values: kind, number and
+    //! name set afresh (the storage of a name kept from one read to the next).
+    void read(const Layout& layout, std::span<Value> values);
+    //! As read (to_end false) or read_to_end (to_end true) for a layout of numeric fields,
+    //! value k stored in out[k] (an integer field as a real); taken() counts the values
+    //! stored, also when the read throws. A name field is a programming error.
+    bool read_reals(const Layout& layout, std::size_t count, double* out, bool to_end);
     //! Convenience: reads `count` reals.
     std::vector<double> read_reals(const Layout& layout, std::size_t count);
     //! Goes back to the beginning of the stream.
@@ -123,16 +136,31 @@ public:
     long line_number() const { return line_no_; }
     //! True when the last read failed because the stream ended (not because of a bad field).
     bool at_end() const { return at_end_; }
+    //! Values the last read took.
+    std::size_t taken() const { return taken_; }
 
 private:
-    bool next_line(std::string& line);
-    bool read_values(const Layout& layout, std::size_t count,
+    void refill();
+    bool next_line(std::string_view& line);
+    bool next_record(std::string_view& line, std::size_t count, bool quiet_end);
+    bool read_taking(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take, bool quiet_end);
+    template <typename Take>
+    bool read_values(const Layout& layout, std::size_t count, bool quiet_end, Take&& take);
+    [[noreturn]] void bad_field(std::string_view field, std::size_t first, std::size_t last,
+                                bool integer) const;
     std::istream& in_;
     std::string file_;
     int unit_;
     long line_no_ = 0;
     bool at_end_ = false;
+    std::size_t taken_ = 0;
+    std::unique_ptr<char[]> text_;  //!< the stream's text from the next line on, and more
+    std::size_t size_ = 0;          //!< bytes of text_ taken from the stream
+    std::size_t capacity_ = 0;      //!< bytes text_ holds room for
+    std::size_t next_ = 0;          //!< start of the next line in text_
+    bool ended_ = false;            //!< the stream has given all it holds
+    std::string failure_;     //!< why the stream stopped before its end ("" when it ended)
 };
 
 //! Parses one numeric input field as Fortran reads it: blanks around the digits ignored,

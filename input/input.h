@@ -1,15 +1,28 @@
 // Input data: the reference library loaded at start, the task file, the species selection.
 #pragma once
 
+#include <istream>
+#include <string>
+
 #include "core/state.h"
 
 namespace tev {
 
-struct LibraryStreams;
+//! Library files a caller has opened already (at their beginning); a null one is opened by
+//! load_library itself when its turn comes.
+struct LibraryStreams {
+    std::istream* tab = nullptr;
+    std::istream* kom = nullptr;
+    std::istream* val = nullptr;
+    std::istream* fq = nullptr;
+    std::istream* bq = nullptr;
+    std::istream* qj = nullptr;
+};
 
 //! Loads lib/tab.id, lib/kom.id, lib/val.id, lib/fq.id, lib/bq.id, lib/qj.id into S.lib.
-//! `dir` is the library directory ("lib"). Throws InputError on a missing, short or bad file.
-void load_library(State& S, const std::string& dir);
+//! `dir` is the library directory ("lib"); the files are read from `open` where given there.
+//! Throws InputError on a missing, short or bad file.
+void load_library(State& S, const std::string& dir, const LibraryStreams& open = {});
 
 //! INPUT: reads the task (namelist WAT) from S.io.task, echoes it, fills the operating-point
 //! lists, converts the recipes into G, O, IG, IO and computes KAPPA.

@@ -1,8 +1,10 @@
 // Reference library: row labels, species names, element table and cross-section data.
 #include "input/input.h"
 
+#include <array>
 #include <cmath>
 #include <fstream>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/layout.h"
@@ -29,11 +31,13 @@ constexpr int kListCount = 40;    //!< values of FQ and of BQ loaded
 constexpr int kTabUnit = 15, kKomUnit = 16, kValUnit = 1;
 constexpr int kFqUnit = 10, kBqUnit = 11, kQjUnit = 12;
 
-std::ifstream open_file(const std::string& name, int unit)
+//! The stream of one library file: the caller's when given, else the file opened into `own`.
+std::istream& library_file(std::istream* given, std::ifstream& own, const std::string& name,
+                           int unit)
 {
-    std::ifstream f;
-    open_input(f, name, unit);
-    return f;
+    if (given != nullptr) return *given;
+    open_input(own, name, unit);
+    return own;
 }
 
 //! Largest plausible atomic mass [g/mol] and the smallest (the electron's is 5.486e-4).
@@ -98,68 +102,75 @@ void check_cross_sections(const LibRec& lib, const std::string& dir)
 
 // Reads `count` records of one record number and one name each into names(1..count).
 template <typename NameTable>
-void read_names(LibRec& lib, const std::string& name, int unit, const Layout& layout, int count,
-                NameTable& names)
+void read_names(LibRec& lib, std::istream& f, const std::string& name, int unit,
+                const Layout& layout, int count, NameTable& names)
 {
-    std::ifstream f = open_file(name, unit);
     RecordReader r(f, name, unit);
+    std::array<Value, 2> record;  // the record number, then the name
     for (lib.IROM = 1; lib.IROM <= count; ++lib.IROM) {
-        r.read(layout, 2, [&](std::size_t k, const Value& v) {
-            if (k == 0)
-                lib.IW = static_cast<int>(v.i);
-            else
-                names(lib.IROM).s = v.s;
-        });
+        r.read(layout, record);
+        lib.IW = static_cast<int>(record[0].i);
+        names(lib.IROM).s = record[1].s;
     }
     lib.IROM = count;
 }
 
 template <std::size_t N>
-void read_list(const std::string& name, int unit, Array1<double, N>& a)
+void read_list(std::istream& f, const std::string& name, int unit, Array1<double, N>& a)
 {
-    std::ifstream f = open_file(name, unit);
     RecordReader r(f, name, unit);
-    r.read(kListRecord, kListCount, [&](std::size_t k, const Value& v) { a(long(k) + 1) = v.r; });
+    r.read_reals(kListRecord, kListCount, a.data(), false);
 }
 
 }  // namespace
 
 // load_library: the six reference files, each read once in full.
-//   reads  the files dir/tab.id, kom.id, val.id, fq.id, bq.id, qj.id
+//   reads  the files dir/tab.id, kom.id, val.id, fq.id, bq.id, qj.id (through `open` where
+//          the caller has opened them)
 //   writes S.lib (RDAT, KOM, MU, V, FQ, BQ, QJ, IROM, IW)
 //   ends   with InputError naming the file, its unit and the statement when a file is missing,
 //          not a regular file, short or holds a field that is not a number; with LibraryError
 //          naming the file when a value is not plausible (an atomic mass, a valence, a library
 //          number of the cross-section list, a grid node, a cross-section)
-void load_library(State& S, const std::string& dir)
+void load_library(State& S, const std::string& dir, const LibraryStreams& open)
 {
     auto& lib = S.lib;
+    std::ifstream own;  // each file not given is opened when its turn comes
 
-    read_names(lib, dir + "/tab.id", kTabUnit, kTabRecord, kTabCount, lib.RDAT);
-    read_names(lib, dir + "/kom.id", kKomUnit, kKomRecord, kKomCount, lib.KOM);
+    const std::string tab = dir + "/tab.id";
+    read_names(lib, library_file(open.tab, own, tab, kTabUnit), tab, kTabUnit, kTabRecord,
+               kTabCount, lib.RDAT);
+    own.close();
+    const std::string kom = dir + "/kom.id";
+    read_names(lib, library_file(open.kom, own, kom, kKomUnit), kom, kKomUnit, kKomRecord,
+               kKomCount, lib.KOM);
+    own.close();
 
     {
         const std::string name = dir + "/val.id";
-        std::ifstream f = open_file(name, kValUnit);
-        read_namelist(f, name, kValUnit, "WAL",
+        read_namelist(library_file(open.val, own, name, kValUnit), name, kValUnit, "WAL",
                       {{"MU", std::span<double>(lib.MU.data(), libfmt::kElements)},
                        {"V", std::span<double>(lib.V.data(), libfmt::kElements)}});
+        own.close();
         check_elements(lib, name);
     }
 
-    read_list(dir + "/fq.id", kFqUnit, lib.FQ);
-    read_list(dir + "/bq.id", kBqUnit, lib.BQ);
+    const std::string fq = dir + "/fq.id";
+    read_list(library_file(open.fq, own, fq, kFqUnit), fq, kFqUnit, lib.FQ);
+    own.close();
+    const std::string bq = dir + "/bq.id";
+    read_list(library_file(open.bq, own, bq, kBqUnit), bq, kBqUnit, lib.BQ);
+    own.close();
 
     // The cross-sections run by species within each grid node: QJ(1,1..33), QJ(2,1..33), ...
     const std::string qj_name = dir + "/qj.id";
-    std::ifstream qj = open_file(qj_name, kQjUnit);
-    RecordReader r(qj, qj_name, kQjUnit);
+    RecordReader r(library_file(open.qj, own, qj_name, kQjUnit), qj_name, kQjUnit);
+    const long rows = lib.QJ.rows();
     const long cols = lib.QJ.cols();
-    r.read(kTableRecord, static_cast<std::size_t>(lib.QJ.rows() * cols),
-           [&](std::size_t k, const Value& v) {
-               const long n = static_cast<long>(k);
-               lib.QJ(n / cols + 1, n % cols + 1) = v.r;
-           });
+    std::vector<double> values(static_cast<std::size_t>(rows * cols));
+    r.read_reals(kTableRecord, values.size(), values.data(), false);
+    for (long n = 0; n < rows * cols; ++n)
+        lib.QJ(n / cols + 1, n % cols + 1) = values[static_cast<std::size_t>(n)];
     check_cross_sections(lib, dir);
 }
 

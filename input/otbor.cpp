@@ -52,20 +52,17 @@ long read_library(std::istream* in, const std::string& name, int unit,
     RecordReader reader(*in, name, unit);
     reader.rewind();
     long taken = 0;
-    long base = 0;
-    const auto take = [&](std::size_t k, const Value& v) {
-        const long pos = base + static_cast<long>(k) + 1;
-        dest(pos) = v.r;
-        taken = std::max(taken, pos);
-    };
     try {
         // The end of the library (a block it ends inside of, or a bad field): the values read
         // so far are all there is.
         for (int b = 0; b < blocks; ++b) {
-            base = kBlockValues * b;
-            if (!reader.read_to_end(library_layout(), kBlockValues, take)) break;
+            const bool full =
+                reader.read_reals(library_layout(), kBlockValues, dest.data() + taken, true);
+            taken += static_cast<long>(reader.taken());
+            if (!full) break;
         }
     } catch (const InputError&) {
+        taken += static_cast<long>(reader.taken());  // the values of the block before the fault
     }
     if (kept != nullptr) {
         kept->values.assign(dest.data(), dest.data() + taken);
