@@ -1355,6 +1355,24 @@ constexpr int kExponentDigits = 4;
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
+//! The value mantissa * 10^e10 with the sign, when the mantissa and the power of ten are both
+//! exact doubles: one correctly rounded product or quotient. False, `out` untouched, otherwise.
+//! Inlined: it ends the reading of every number of the library files.
+[[gnu::always_inline]] inline bool exact_decimal(bool negative, std::uint64_t mantissa, long e10,
+                                                 double& out)
+{
+    if (mantissa == 0) {
+        out = negative ? -0.0 : 0.0;
+        return true;
+    }
+    if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
+        return false;
+    const double m = static_cast<double>(mantissa);
+    const double x = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
+    out = negative ? -x : x;
+    return true;
+}
+
 //! The value of a digit character, 10 or more for any other character.
 unsigned digit_value(char c) { return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0'; }
 
@@ -1508,17 +1526,7 @@ bool read_exact(std::string_view field, double& out)
         if (exponent_negative) exponent = -exponent;
     }
 
-    if (mantissa == 0) {
-        out = negative ? -0.0 : 0.0;
-        return true;
-    }
-    const long e10 = exponent + scale;
-    if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
-        return false;
-    const double m = static_cast<double>(mantissa);
-    const double x = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
-    out = negative ? -x : x;
-    return true;
+    return exact_decimal(negative, mantissa, exponent + scale, out);
 }
 
 //! Reads the species libraries' own sixteen columns, a blank or sign, one digit, a point,
@@ -1550,17 +1558,8 @@ bool read_library_form(const char* f, double& out)
         // Columns 4-11 hold eight digits, column 12 the ninth decimal.
         const std::uint64_t mantissa = (first * std::uint64_t{100000000} + middle) * 10 + last;
         const bool negative = lead == '-';
-        if (mantissa == 0) {
-            out = negative ? -0.0 : 0.0;
-            return true;
-        }
         const long exponent = static_cast<long>(x1 * 10 + x2);
-        const long e10 = (sign_gap != 0 ? -exponent : exponent) - 9;
-        if (e10 < -kLargestExactTen || e10 > kLargestExactTen) return false;
-        const double m = static_cast<double>(mantissa);
-        const double v = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
-        out = negative ? -v : v;
-        return true;
+        return exact_decimal(negative, mantissa, (sign_gap != 0 ? -exponent : exponent) - 9, out);
     }
 }
 
@@ -1599,18 +1598,9 @@ bool read_library_form(const char* f, double& out)
         if (d > 9) return false;
         mantissa = mantissa * 10 + d;
     }
-    if (mantissa == 0) {
-        out = negative ? -0.0 : 0.0;
-        return true;
-    }
     const long exponent = static_cast<long>(x1 * 10 + x2);
-    const long e10 = (sign_gap != 0 ? -exponent : exponent) - fraction;
-    if (mantissa > kExactMantissa || e10 < -kLargestExactTen || e10 > kLargestExactTen)
-        return false;
-    const double m = static_cast<double>(mantissa);
-    const double v = e10 >= 0 ? m * kExactTens[e10] : m / kExactTens[-e10];
-    out = negative ? -v : v;
-    return true;
+    return exact_decimal(negative, mantissa, (sign_gap != 0 ? -exponent : exponent) - fraction,
+                         out);
 }
 
 //! The fields that are not in the table form.
