@@ -296,16 +296,6 @@ void append_justified(TextOut& out, const char* first, const char* last, int w)
     out.append(first, n);
 }
 
-std::string right_justify(const std::string& s, int w)
-{
-    std::string text;
-    {
-        TextOut out(text);
-        append_justified(out, s.data(), s.data() + s.size(), w);
-    }
-    return text;
-}
-
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
 // report never shows them as if they were results.
 std::string non_finite(int w, double) { return asterisks(w); }
@@ -335,11 +325,6 @@ bool all_zero_digits(const char* first, const char* last)
     for (; first != last; ++first)
         if (*first >= '1' && *first <= '9') return false;
     return true;
-}
-
-bool all_zero_digits(const std::string& s)
-{
-    return all_zero_digits(s.data(), s.data() + s.size());
 }
 
 using u128 = unsigned __int128;
@@ -557,123 +542,98 @@ void append_int(TextOut& out, int w, std::int64_t x)
     append_justified(out, buf, res.ptr, w);
 }
 
-// Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
-std::string format_exponent(char letter, int w, int d, double x)
+//! The d significant digits of |x| correctly rounded, and the decimal exponent e of the first:
+//! by exact integers where they reach (into `fast`), otherwise by the standard conversion
+//! (into `spare`). Zero gives d zeros and exponent 0.
+const char* rounded_digits(double x, int d, char (&fast)[17], std::string& spare, int& e)
 {
-    std::string digits;
+    std::uint64_t n = 0;
+    if (significant_integer(x, d, n, e)) {
+        put_digits(fast + d, n, d);
+        return fast;
+    }
+    significant_digits(x, d, spare, e);
+    return spare.data();
+}
+
+// Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
+void append_exponent(TextOut& out, char letter, int w, int d, double x)
+{
+    char fast[17];
+    std::string spare;
     int e = 0;
-    significant_digits(x, d, digits, e);
+    const char* digits = rounded_digits(x, d, fast, spare, e);
+    const bool minus = x < 0 && !all_zero_digits(digits, digits + d);
     const int exp10 = x == 0 ? 0 : e + 1;
     const int mag = std::abs(exp10);
-    std::string ex;
+    char ex[8];
+    char* p = ex;
+    if (mag <= 99) *p++ = letter;
+    *p++ = exp10 < 0 ? '-' : '+';
     if (mag <= 99) {
-        ex += letter;
-        ex += exp10 < 0 ? '-' : '+';
-        ex += static_cast<char>('0' + mag / 10);
-        ex += static_cast<char>('0' + mag % 10);
+        *p++ = static_cast<char>('0' + mag / 10);
+        *p++ = static_cast<char>('0' + mag % 10);
     } else {
-        ex += exp10 < 0 ? '-' : '+';
-        ex += std::to_string(mag);
+        p = std::to_chars(p, ex + sizeof ex, mag).ptr;
     }
-    std::string s = (x < 0 && !all_zero_digits(digits)) ? "-0." : "0.";
-    s += digits + ex;
-    return right_justify(s, w);
+    const auto exn = static_cast<std::size_t>(p - ex);
+    const auto n = (minus ? 1U : 0U) + 2 + static_cast<std::size_t>(d) + exn;
+    const auto width = static_cast<std::size_t>(w);
+    if (n > width) {
+        out.append(width, '*');
+        return;
+    }
+    append_blanks(out, width - n);
+    if (minus) out += '-';
+    out.append("0.", 2);
+    out.append(digits, static_cast<std::size_t>(d));
+    out.append(ex, exn);
+}
+
+std::string format_exponent(char letter, int w, int d, double x)
+{
+    std::string text;
+    {
+        TextOut out(text);
+        append_exponent(out, letter, w, d, x);
+    }
+    return text;
 }
 
 // Gw.d: fixed form with d significant digits in w-4 columns plus 4 blanks when
 // 0.1 <= |x| < 10^d; the decimals follow from the value rounded to d digits.
-std::string format_general(int w, int d, double x)
-{
-    const double ax = std::fabs(x);
-    if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return format_exponent('E', w, d, x);
-    std::string digits;
-    int e = 0;
-    significant_digits(x, d, digits, e);
-    const int k = e + 1;  // digits before the point of the rounded value
-    std::string s = x < 0 ? "-" : "";
-    if (k <= 0) {
-        s += "0." + digits;
-    } else if (k >= d) {
-        s += digits + std::string(static_cast<std::size_t>(k - d), '0') + ".";
-    } else {
-        s += digits.substr(0, static_cast<std::size_t>(k)) + "." +
-             digits.substr(static_cast<std::size_t>(k));
-    }
-    const int fw = w - 4;
-    if (fw <= 0) return asterisks(w);
-    const std::string f = right_justify(s, fw);
-    if (f[0] == '*') return asterisks(w);
-    return f + "    ";
-}
-
-//! Appends the exponent form of x (as format_exponent) to `out`.
-void append_exponent(TextOut& out, char letter, int w, int d, double x)
-{
-    std::uint64_t n = 0;
-    int e = 0;
-    if (!significant_integer(x, d, n, e)) {
-        out += format_exponent(letter, w, d, x);
-        return;
-    }
-    // Sign, "0.", 17 digits, letter, sign and three exponent digits at most.
-    char buf[32];
-    char* p = buf;
-    if (x < 0) *p++ = '-';  // a nonzero value has a nonzero digit
-    *p++ = '0';
-    *p++ = '.';
-    p += d;
-    put_digits(p, n, d);
-    const int exp10 = x == 0 ? 0 : e + 1;
-    const int mag = std::abs(exp10);
-    if (mag <= 99) *p++ = letter;
-    *p++ = exp10 < 0 ? '-' : '+';
-    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
-    *p++ = static_cast<char>('0' + mag / 10 % 10);
-    *p++ = static_cast<char>('0' + mag % 10);
-    append_justified(out, buf, p, w);
-}
-
-//! Appends the G form of x (as format_general) to `out`.
 void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
-    std::uint64_t n = 0;
-    int e = 0;
-    if (d < 1 || d > 17) {
-        out += format_general(w, d, x);
-        return;
-    }
     if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
-    if (!significant_integer(x, d, n, e)) {
-        out += format_general(w, d, x);
-        return;
-    }
+    char fast[17];
+    std::string spare;
+    int e = 0;
+    const char* digits = rounded_digits(x, d, fast, spare, e);
     const int k = e + 1;  // digits before the point of the rounded value
-    char digits[17];
-    put_digits(digits + d, n, d);
-    // Sign, "0." and d digits, or d digits, zeros up to k and the point (k <= d + 1).
-    char buf[24];
-    char* p = buf;
-    if (x < 0) *p++ = '-';
-    if (k <= 0) {
-        *p++ = '0';
-        *p++ = '.';
-        p = std::copy(digits, digits + d, p);
-    } else if (k >= d) {
-        p = std::copy(digits, digits + d, p);
-        p = std::fill_n(p, k - d, '0');
-        *p++ = '.';
-    } else {
-        p = std::copy(digits, digits + k, p);
-        *p++ = '.';
-        p = std::copy(digits + k, digits + d, p);
-    }
+    const auto dn = static_cast<std::size_t>(d);
+    // "0." and the digits; the digits, zeros up to k and the point; or the digits split by it.
+    const std::size_t body = k <= 0 ? 2 + dn : k >= d ? static_cast<std::size_t>(k) + 1 : dn + 1;
+    const std::size_t n = (x < 0 ? 1 : 0) + body;
     const int fw = w - 4;
-    if (fw <= 0 || p - buf > fw) {
+    if (fw <= 0 || n > static_cast<std::size_t>(fw)) {
         out.append(static_cast<std::size_t>(w), '*');
         return;
     }
-    append_justified(out, buf, p, fw);
+    append_blanks(out, static_cast<std::size_t>(fw) - n);
+    if (x < 0) out += '-';
+    if (k <= 0) {
+        out.append("0.", 2);
+        out.append(digits, dn);
+    } else if (k >= d) {
+        out.append(digits, dn);
+        out.append(static_cast<std::size_t>(k - d), '0');
+        out += '.';
+    } else {
+        out.append(digits, static_cast<std::size_t>(k));
+        out += '.';
+        out.append(digits + k, dn - static_cast<std::size_t>(k));
+    }
     append_blanks(out, 4);
 }
 
