@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/files.h"
+#include "tests/support/test_names.h"
 #include "tests/system/report_reader.h"
 
 namespace {
@@ -55,12 +55,7 @@ TEST_P(BlessedReports, TheTaskGivesItsReportByteForByte)
 }
 
 INSTANTIATE_TEST_SUITE_P(Tasks, BlessedReports, ::testing::ValuesIn(blessed_reports()),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             for (char& ch : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
+                         [](const auto& info) { return tevtest::case_name(info.param); });
 
 TEST(WholeRuns, AreaRatiosBeforeTheThroatLieBetweenThroatAndChamberPressure)
 {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/fuzz/harness.h"
+#include "tests/support/test_names.h"
 
 namespace {
 
@@ -55,11 +56,6 @@ TEST_P(Regressions, EveryCaseEndsAsExpected)
 }
 
 INSTANTIATE_TEST_SUITE_P(FaultClasses, Regressions, ::testing::ValuesIn(fault_classes()),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             for (char& ch : n)
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
+                         [](const auto& info) { return tevtest::case_name(info.param); });
 
 }  // namespace
