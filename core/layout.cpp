@@ -1247,7 +1247,8 @@ bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* o
                                             : x;
                            });
 
-    // Every item a real field: the same walk without looking at the items.
+    // Every item a real field (the species libraries, the tables): the same walk over the
+    // widths alone, which saves a fifth of the instructions of a one-point run.
     at_end_ = false;
     taken_ = 0;
     std::string_view line;
