@@ -130,10 +130,18 @@ struct EquilRec {
     //! The solver's memo of formation reactions: RC(., I) holds the coefficients of the
     //! formation reaction of species I from the basis species, and
     //! RC_NEGATIVE(I) whether its formula holds the electron of a negative ion, while
-    //! RC_EPOCH(I) equals EPOCH; each call and each change of the basis starts a new epoch.
+    //! RC_EPOCH(I) equals BASIS_EPOCH and the formula is still FS_A1(I), FS_A2(I). A reaction
+    //! depends only on the inverse basis matrix and the elements of the first M species, so a
+    //! new basis epoch starts when those differ from the copy kept at the last one (BASIS_M,
+    //! BASIS_CODES, BASIS_BLB): at a call whose basis moved since, and at each basis exchange.
     Array2<double, kBasisSize, 500> RC;
     Array1<bool, 500> RC_NEGATIVE;
     Array1<std::int64_t, 500> RC_EPOCH;
+    std::int64_t BASIS_EPOCH = 0;
+    int BASIS_M = 0;
+    Array1<int, kBasisSize> BASIS_CODES;
+    Array2<double, kBasisSize, kBasisSize> BASIS_BLB;
+    //! Each call and each change of the basis starts a new epoch of the KC memo below.
     std::int64_t EPOCH = 0;
     //! The solver's memo of formulas: species I, whose codes were FS_A1(I) and FS_A2(I), has
     //! FS_N(I) elements, FS_J(k, I) with signed atom count FS_C(k, I) (k = 1..FS_N(I)).

@@ -153,6 +153,8 @@ private:
     Next derivative_start();
     Next finish_heat_capacity();
     bool condensed_changed() const;
+    bool basis_moved() const;
+    void keep_basis();
     Next pressure_search();
     Next charges();
     int element_position(int code) const;
@@ -197,8 +199,9 @@ double Solver::log_of(int I, double p)
 
 void Solver::run()
 {
-    // Entry. The basis may have changed since the last call.
+    // Entry. The temperature is new; the basis may have changed since the last call.
     ++eq.EPOCH;
+    if (basis_moved()) keep_basis();
     eq.F = 1;
     sp.JA = 1;
     if (pt.T > task.TZAM) {
@@ -225,6 +228,30 @@ void Solver::run()
         S.st.equili_unconverged = true;
         ++S.st.equili_failures;
     }
+}
+
+// Whether the inverse basis matrix or the elements it stands on differ from the kept copy.
+bool Solver::basis_moved() const
+{
+    const int M = sp.M;
+    if (eq.BASIS_EPOCH == 0 || eq.BASIS_M != M) return true;
+    for (int e = 1; e <= M; ++e)
+        if (eq.BASIS_CODES(e) != sp.XF1(e)) return true;
+    for (int e = 1; e <= M; ++e)
+        for (int I1 = 1; I1 <= M; ++I1)
+            if (eq.BASIS_BLB(I1, e) != eq.BLB(I1, e)) return true;
+    return false;
+}
+
+// A new basis epoch: the formation reactions formed before it no longer hold.
+void Solver::keep_basis()
+{
+    const int M = sp.M;
+    ++eq.BASIS_EPOCH;
+    eq.BASIS_M = M;
+    for (int e = 1; e <= M; ++e) eq.BASIS_CODES(e) = sp.XF1(e);
+    for (int e = 1; e <= M; ++e)
+        for (int I1 = 1; I1 <= M; ++I1) eq.BASIS_BLB(I1, e) = eq.BLB(I1, e);
 }
 
 // One relaxation pass over the species that are not in the basis.
@@ -274,7 +301,7 @@ Solver::Next Solver::pass()
 
 // RC(., I) = BLB x (atom counts of species I): its formation reaction from the basis species.
 // Within one epoch of the basis the reaction of a species is the one formed at its first visit:
-// called when RC_EPOCH(I) is not the current epoch.
+// called when RC_EPOCH(I) is not the current basis epoch or the species' codes changed.
 void Solver::reaction_coefficients(int I, int A1, long A2)
 {
     static_assert(decltype(eq.FS_J)::rows() == libfmt::kSlots);
@@ -308,7 +335,7 @@ void Solver::reaction_coefficients(int I, int A1, long A2)
         }
     }
     eq.RC_NEGATIVE(I) = eq.FS_NEGATIVE(I);
-    eq.RC_EPOCH(I) = eq.EPOCH;
+    eq.RC_EPOCH(I) = eq.BASIS_EPOCH;
 }
 
 // Species I enters the basis at position I2; the inverse basis matrix is pivoted in place.
@@ -316,7 +343,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
 {
     const int M = sp.M;
     const int J = static_cast<int>(eq.A5(I2));
-    ++eq.EPOCH;  // the reactions of the new basis differ
+    ++eq.EPOCH;  // the equilibrium constants of the new basis differ
     eq.A5(I2) = I;
     sp.XF2(J) = std::fabs(sp.XF2(J));
     sp.XF2(I) = -std::fabs(sp.XF2(I));
@@ -335,6 +362,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
         }
         eq.BLB(I2, I1) = E * pivot;
     }
+    keep_basis();
 }
 
 // Affinity of the formation reaction of species I (not in the basis) from the current basis,
@@ -355,7 +383,8 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
     const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : log_of(I, PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
-    if (eq.RC_EPOCH(I) != eq.EPOCH) reaction_coefficients(I, A1, A2);
+    if (eq.RC_EPOCH(I) != eq.BASIS_EPOCH || eq.FS_A1(I) != A1 || eq.FS_A2(I) != A2)
+        reaction_coefficients(I, A1, A2);
     // ln K of the reaction: the species' own term (a negative ion switched off takes kIonOff
     // instead) and the basis species' terms, in basis order.
     const double F = eq.F;
