@@ -135,6 +135,9 @@ struct EquilRec {
     //! new basis epoch starts when those differ from the copy kept at the last one (BASIS_M,
     //! BASIS_CODES, BASIS_BLB): at a call whose basis moved since, and at each basis exchange.
     Array2<double, kBasisSize, 500> RC;
+    //! The positions I1 of the nonzero RC(I1, I), ascending: RC_POS(1..RC_NZ(I), I).
+    Array1<int, 500> RC_NZ;
+    Array2<int, kBasisSize, 500> RC_POS;
     Array1<bool, 500> RC_NEGATIVE;
     Array1<std::int64_t, 500> RC_EPOCH;
     std::int64_t BASIS_EPOCH = 0;

@@ -167,6 +167,13 @@ private:
     PointRec& pt;
     const TaskRec& task;
 
+    // The basis species as the passes use them: species index, and whether it is a gas
+    // (XF1 > 0) or not condensed (XF1 >= 0), per basis position.
+    void index_basis();
+    int BJ[kBasisSize + 1] = {};
+    bool BGAS[kBasisSize + 1] = {};
+    bool BNONCOND[kBasisSize + 1] = {};
+
     double AEQ = 0;  // total gas amount [mol/kg]
     double KEQ = 0;  // ln equilibrium constant of the current formation reaction
     double DEQ = 0;  // curvature of the affinity along the reaction
@@ -202,6 +209,7 @@ void Solver::run()
     // Entry. The temperature is new; the basis may have changed since the last call.
     ++eq.EPOCH;
     if (basis_moved()) keep_basis();
+    index_basis();
     eq.F = 1;
     sp.JA = 1;
     if (pt.T > task.TZAM) {
@@ -241,6 +249,16 @@ bool Solver::basis_moved() const
         for (int I1 = 1; I1 <= M; ++I1)
             if (eq.BASIS_BLB(I1, e) != eq.BLB(I1, e)) return true;
     return false;
+}
+
+void Solver::index_basis()
+{
+    for (int I1 = 1; I1 <= sp.M; ++I1) {
+        const int J = static_cast<int>(eq.A5(I1));
+        BJ[I1] = J;
+        BGAS[I1] = sp.XF1(J) > 0;
+        BNONCOND[I1] = sp.XF1(J) >= 0;
+    }
 }
 
 // A new basis epoch: the formation reactions formed before it no longer hold.
@@ -334,6 +352,10 @@ void Solver::reaction_coefficients(int I, int A1, long A2)
             if (std::fabs(r) < kCoefZero) r = 0;
         }
     }
+    int nz = 0;
+    for (int I1 = 1; I1 <= M; ++I1)
+        if (eq.RC(I1, I) != 0) eq.RC_POS(++nz, I) = I1;
+    eq.RC_NZ(I) = nz;
     eq.RC_NEGATIVE(I) = eq.FS_NEGATIVE(I);
     eq.RC_EPOCH(I) = eq.BASIS_EPOCH;
 }
@@ -363,6 +385,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
         eq.BLB(I2, I1) = E * pivot;
     }
     keep_basis();
+    index_basis();
 }
 
 // Affinity of the formation reaction of species I (not in the basis) from the current basis,
@@ -385,6 +408,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
     if (eq.RC_EPOCH(I) != eq.BASIS_EPOCH || eq.FS_A1(I) != A1 || eq.FS_A2(I) != A2)
         reaction_coefficients(I, A1, A2);
+    const int nz = eq.RC_NZ(I);
     // ln K of the reaction: the species' own term (a negative ion switched off takes kIonOff
     // instead) and the basis species' terms, in basis order.
     const double F = eq.F;
@@ -394,10 +418,10 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     } else {
         const double T = pt.T;
         KEQ = ion_off ? kIonOff : (sp.S(I) - sp.ENT(I) / T * F) / eq.R0;
-        for (int I1 = 1; I1 <= M; ++I1) {
+        for (int k = 1; k <= nz; ++k) {
+            const int I1 = eq.RC_POS(k, I);
             const double e = eq.RC(I1, I);
-            if (e == 0) continue;
-            const int J = static_cast<int>(eq.A5(I1));
+            const int J = BJ[I1];
             KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
         }
         eq.KC(I) = KEQ;
@@ -407,16 +431,16 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     }
 
     MM = 1;
-    for (int I1 = 1; I1 <= M; ++I1) {
+    for (int k = 1; k <= nz; ++k) {
+        const int I1 = eq.RC_POS(k, I);
         const double e = eq.RC(I1, I);
-        if (e == 0) continue;
-        const int J = static_cast<int>(eq.A5(I1));
+        const int J = BJ[I1];
         if (eq.P(J) < kBasisExhausted && eq.P(I) < eq.P(J)) {
             a.passed_over = true;
             return a;
         }
         if (A1 < 0 || PI * 100 >= eq.P(J)) MM = 0;
-        if (sp.XF1(J) >= 0) Q = Q + e * (eq.LP(I1) + eq.AA);
+        if (BNONCOND[I1]) Q = Q + e * (eq.LP(I1) + eq.AA);
     }
     a.PI = PI;
     a.LPI = LPI;
@@ -451,7 +475,6 @@ bool Solver::in_balance()
 // along that reaction, which leaves every element total unchanged.
 bool Solver::visit(int I)
 {
-    const int M = sp.M;
     const long A2 = static_cast<long>(sp.XF2(I));
     // A basis species moves only with the reactions of the others. One whose amount is nearly
     // exhausted (below a hundredth of MMC) ends the passes at once, and the call completes as
@@ -478,16 +501,17 @@ bool Solver::visit(int I)
     eq.FF = false;
     double MIN = C <= 0 ? PI : kGrowBound;
     DEQ = A1 < 0 ? 0.0 : 1 / PI;
-    for (int I1 = 1; I1 <= M; ++I1) {
+    const int nz = eq.RC_NZ(I);
+    for (int k = 1; k <= nz; ++k) {
+        const int I1 = eq.RC_POS(k, I);
         const double R = eq.RC(I1, I);
-        if (R == 0) continue;
-        const int J = static_cast<int>(eq.A5(I1));
+        const int J = BJ[I1];
         if (C * R >= 0) {  // basis species J is consumed by a step in the direction of C
             const double E = eq.P(J) / std::fabs(R);
             if (E < MIN) MIN = E;
             if (E / std::fabs(R) <= kTinyReactant) MM = 1;
         }
-        if (MM == 0 && sp.XF1(J) > 0) DEQ = DEQ + R * R / eq.P(J);
+        if (MM == 0 && BGAS[I1]) DEQ = DEQ + R * R / eq.P(J);
     }
 
     double DK = 0;
@@ -518,12 +542,12 @@ bool Solver::visit(int I)
     // The basis species pay for the step; find the smallest of them.
     MIN = kHugeAmount;
     int I2 = 0;
-    for (int I1 = 1; I1 <= M; ++I1) {
+    for (int k = 1; k <= nz; ++k) {
+        const int I1 = eq.RC_POS(k, I);
         const double R = eq.RC(I1, I);
-        if (R == 0) continue;
-        const int J = static_cast<int>(eq.A5(I1));
+        const int J = BJ[I1];
         eq.P(J) = eq.P(J) - DK * R;
-        if (sp.XF1(J) > 0) eq.LP(I1) = eq.P(J) > 0 ? log_of(J, eq.P(J)) : log_amount(eq.P(J));
+        if (BGAS[I1]) eq.LP(I1) = eq.P(J) > 0 ? log_of(J, eq.P(J)) : log_amount(eq.P(J));
         if (eq.P(J) < MIN) {
             MIN = eq.P(J);
             I2 = I1;
