@@ -665,6 +665,52 @@ TEST_F(EquiliAfterInitia, WarmStartFromAnotherStateGivesTheColdStartComposition)
             << "species " << I;
 }
 
+// The solver keeps each species' reaction from one call to the next. A new start, whose basis
+// is not the one the last solution ended with, must give exactly what a state that never
+// solved anything gives; and two species that trade places keep their own reactions.
+TEST_F(EquiliAfterInitia, KeptReactionsFollowANewStartAndSpeciesThatTradePlaces)
+{
+    // OH and H2O first among the compounds: they are the first visited after a new start.
+    const std::vector<Species> list = {kH2O2[0], kH2O2[1], kH2O2[5], kH2O2[4], kH2O2[2], kH2O2[3]};
+    auto solve = [&list](State& X, double T) {
+        load(X, list, 2, 6, T, 20.0);
+        start(X, 1.0);
+        tev::INITIA(X);
+        tev::EQUILI(X);
+    };
+    solve(*S, 2600);  // the basis this solution ends with is no longer the start's
+    ASSERT_TRUE(S->eq.A5(1) != 1 || S->eq.A5(2) != 2);
+    solve(*S, 3000);
+    auto fresh = std::make_unique<State>();
+    fresh->eq.MC = S->eq.MC;
+    fresh->lib.MU = S->lib.MU;
+    solve(*fresh, 3000);
+    for (int I = 1; I <= 6; ++I) EXPECT_EQ(S->eq.P(I), fresh->eq.P(I)) << "species " << I;
+
+    // Two compounds outside the basis trade their indices, amounts and all (the first M
+    // species stay the elements' own).
+    std::vector<int> outside;
+    for (int I = 3; I <= 6; ++I)
+        if (S->sp.XF2(I) > 0) outside.push_back(I);
+    ASSERT_GE(outside.size(), 2u);
+    const int a = outside[0], b = outside[1];
+    std::swap(S->sp.XF1(a), S->sp.XF1(b));
+    std::swap(S->sp.XF2(a), S->sp.XF2(b));
+    std::swap(S->sp.ENT(a), S->sp.ENT(b));
+    std::swap(S->sp.S(a), S->sp.S(b));
+    std::swap(S->sp.CP(a), S->sp.CP(b));
+    std::swap(S->eq.MK(a), S->eq.MK(b));
+    std::swap(S->eq.P(a), S->eq.P(b));
+    S->pt.T = 2900;
+    tev::EQUILI(*S);
+    ASSERT_FALSE(S->st.equili_unconverged);
+    const auto x = potentials_solution(*S, 1.0);
+    for (int I = 1; I <= 6; ++I)
+        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
+            << "species " << I;
+    EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
+}
+
 // Hydrogen and oxygen from the species library, at the temperature and pressure grid of the
 // NASA CEA reference, through the selection, the start, the species functions and the solver.
 class EquiliAgainstCea : public ::testing::Test {
