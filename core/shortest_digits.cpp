@@ -15,11 +15,16 @@
 // are multiples of 2. Each scaled value is computed as floor(X * 2^q * 10^-k) with a last bit
 // set when a fraction remains ("rounding to odd"): it then compares with every even integer
 // exactly as the real value does. 10^-k comes from a table as the 128-bit g just above
-// 10^-k * 2^-r (2^127 <= g < 2^128); the product X * 2^h * g (h = q + r + 128, 1..4) is the
-// scaled value times 2^128, too large by less than 2^59 units, and a remaining fraction is
-// read from its bits 2^64..2^127 only, below which that excess stays. This is exact because
-// a scaled value of a double that is not an integer lies farther than 2^-64 from every integer
-// (the continued-fraction bound of the method's published proof, which has less margin).
+// 10^-k * 2^-r (2^127 <= g < 2^128); the product X * 2^h * g (h = q + r + 128, 1..4, so
+// X * 2^h < 2^59) is the scaled value times 2^128, too large by less than 2^59 units. A fraction is
+// read from the product's bits 2^59..2^127 only, below which that excess stays, and the excess
+// cannot carry into the integer part. Both are exact because the scaled value of a double, when
+// not an integer, lies at least 2^-66 from every integer: the minimum and maximum of
+// X * 2^q * 10^-k mod 1 over all integers 1 <= X <= 2^55 + 2, computed for every q and k used
+// here by the continued-fraction (Euclid) walk over one-sided best approximations, are
+// 2^-65.4 (q = 664) and 1 - 2^-63.4 (q = -166).
+//
+// The method is R. Giulietti's "Schubfach" ("The Schubfach way to render doubles").
 
 #include "core/shortest_digits.h"
 
@@ -111,20 +116,23 @@ constexpr auto kScaledPow10 = [] {
 
 static_assert(kScaledPow10[kMaxK] == (u128{1} << 127) + 1);           // 10^0
 static_assert(kScaledPow10[kMaxK + 1] == (u128{10} << 124) + 1);      // 10^1
-static_assert(kScaledPow10[kMaxK - 1] == (u128{0xcccccccccccccccc} << 64 | 0xcccccccccccccccc) + 1);  // 10^-1
+static_assert(kScaledPow10[kMaxK - 1] ==
+              (u128{0xcccccccccccccccc} << 64 | 0xcccccccccccccccc) + 1);  // 10^-1
 
-//! floor(g * cp / 2^128), its last bit set when bits 2^64..2^127 of the product are not all zero.
+//! floor(g * cp / 2^128), its last bit set when bits 2^59..2^127 of the product are not all zero.
 inline std::uint64_t scaled(u128 g, std::uint64_t cp)
 {
     const u128 low = static_cast<u128>(static_cast<std::uint64_t>(g)) * cp;
     const u128 high = static_cast<u128>(static_cast<std::uint64_t>(g >> 64)) * cp + (low >> 64);
-    return static_cast<std::uint64_t>(high >> 64) | (static_cast<std::uint64_t>(high) != 0);
+    const std::uint64_t fraction =
+        static_cast<std::uint64_t>(high) | (static_cast<std::uint64_t>(low) >> 59);
+    return static_cast<std::uint64_t>(high >> 64) | (fraction != 0);
 }
 
 //! m * 10^e with the trailing zeros of m moved into e (m nonzero).
 DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
 {
-    if (m % 10 != 0) return {m, e};  // the most frequent case: the zero just dropped was the only one
+    if (m % 10 != 0) return {m, e};  // most often the zero just dropped was the only one
     while (m % 100000000 == 0) {
         m /= 100000000;
         e += 8;

@@ -514,7 +514,8 @@ TEST(ShortestReal, DigitsAreThoseOfTheStandardShortestConversion)
     };
     std::mt19937_64 rng(12);
     for (int t = 0; t < 2000000; ++t) ASSERT_TRUE(check(std::bit_cast<double>(rng())));
-    for (std::uint64_t bits = 1; bits < 20000; ++bits) ASSERT_TRUE(check(std::bit_cast<double>(bits)));
+    for (std::uint64_t bits = 1; bits < 20000; ++bits)
+        ASSERT_TRUE(check(std::bit_cast<double>(bits)));
     for (int t = 0; t < 100000; ++t)
         ASSERT_TRUE(check(std::bit_cast<double>(rng() & ((std::uint64_t{1} << 52) - 1))));
     for (int k = -1074; k <= 1023; ++k) {
@@ -526,7 +527,8 @@ TEST(ShortestReal, DigitsAreThoseOfTheStandardShortestConversion)
                            std::numeric_limits<double>::denorm_min(), 0x1.fffffffffffffp-1023})
         ASSERT_TRUE(check(x));
     for (int n = 1; n <= 100000; ++n) ASSERT_TRUE(check(n));
-    for (int t = 0; t < 100000; ++t) ASSERT_TRUE(check(static_cast<double>(rng() >> (11 + rng() % 50))));
+    for (int t = 0; t < 100000; ++t)
+        ASSERT_TRUE(check(static_cast<double>(rng() >> (11 + rng() % 50))));
     for (int e = -324; e <= 308; ++e)
         for (int m = 1; m < 1000; m += 1 + m / 50) {
             const std::string text = std::to_string(m) + "e" + std::to_string(e);
