@@ -523,8 +523,10 @@ TEST(ShortestReal, DigitsAreThoseOfTheStandardShortestConversion)
         for (const double x : {p, std::nextafter(p, 0.0), std::nextafter(p, HUGE_VAL), -3 * p})
             ASSERT_TRUE(check(x));
     }
+    // The extremes, and the double whose value, scaled, lies nearest above an integer (2^-65.4).
     for (const double x : {std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
-                           std::numeric_limits<double>::denorm_min(), 0x1.fffffffffffffp-1023})
+                           std::numeric_limits<double>::denorm_min(), 0x1.fffffffffffffp-1023,
+                           std::ldexp(8887055249355788.0, 664)})
         ASSERT_TRUE(check(x));
     for (int n = 1; n <= 100000; ++n) ASSERT_TRUE(check(n));
     for (int t = 0; t < 100000; ++t)
