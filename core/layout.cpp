@@ -937,15 +937,16 @@ bool exact_power_of_two(const DecimalDigits& dec, int j)
 
 }  // namespace
 
-void append_shortest_real(std::string& out, double x)
+char* put_shortest_real(char* first, double x)
 {
-    if (!std::isfinite(x)) {
-        out += trimmed(non_finite(12, x));
-        return;
-    }
+    // Texts other than the composed ones: at most 24 characters.
+    auto put = [first](const std::string& text) {
+        return std::copy(text.begin(), text.end(), first);
+    };
+    if (!std::isfinite(x)) return put(trimmed(non_finite(12, x)));
     if (x == 0) {
-        out += "0.0";
-        return;
+        std::memcpy(first, "0.0", 3);
+        return first + 3;
     }
     // The shortest round-trip digits. Among the texts of that many digits they are the one
     // nearest x, hence the correctly rounded ones, except where x is a power of two: there the
@@ -976,15 +977,13 @@ void append_shortest_real(std::string& out, double x)
         std::string rounded;
         int re = 0;
         significant_digits(x, d, rounded, re);
-        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0) {
-            out += shortest_real_by_search(x);
-            return;
-        }
+        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0)
+            return put(shortest_real_by_search(x));
     }
-    // A sign, "0.", up to 3 zeros, 17 digits, zeros up to 10^15, ".0" or an exponent, and room
-    // for what the copies of fixed length write past the end.
-    char text[64];
-    char* p = text;
+    // A sign, "0.", up to 2 zeros and 17 digits; a sign, 15 digits and ".0"; or a sign, "0.",
+    // 17 digits and an exponent: at most 24 characters. The copies of fixed length write up to
+    // 41 bytes past `first`.
+    char* p = first;
     if (x < 0) *p++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
@@ -1005,8 +1004,7 @@ void append_shortest_real(std::string& out, double x)
             std::memcpy(p, ".0", 2);
             p += 2;
         }
-        out.append(text, static_cast<std::size_t>(p - text));
-        return;
+        return p;
     }
     // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
     *p++ = '0';
@@ -1019,8 +1017,13 @@ void append_shortest_real(std::string& out, double x)
     *p++ = exp10 < 0 ? '-' : '+';
     if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
     std::memcpy(p, kDigitPairs + 2 * (mag % 100), 2);
-    p += 2;
-    out.append(text, static_cast<std::size_t>(p - text));
+    return p + 2;
+}
+
+void append_shortest_real(std::string& out, double x)
+{
+    char text[kShortestRealRoom];
+    out.append(text, static_cast<std::size_t>(put_shortest_real(text, x) - text));
 }
 
 std::string shortest_real(double x)
