@@ -953,17 +953,17 @@ char* put_shortest_real(char* first, double x)
     // doubles below are closer than those above, and the nearest text of that length may not
     // read back. Those few values take the search.
     const DecimalDigits shortest = shortest_digits(x);
-    // The digits (at most 17) end at buf + 24, written in pieces of 8 with leading zeros; the
-    // bytes after them are there for the copies of fixed length below, which write more than
-    // they keep.
+    // The digits (at most 17) end at buf + 24, written in pieces of 8 with leading zeros, the
+    // 17th alone; the bytes after them are there for the copies of fixed length below, which
+    // write more than they keep.
     char buf[48] = {};
     char* const end = buf + 24;
-    std::uint64_t n = shortest.significand;
-    put_8_digits(end - 8, static_cast<std::uint32_t>(n % 100000000));
-    if (n >= 100000000) {
-        n /= 100000000;
-        put_8_digits(end - 16, static_cast<std::uint32_t>(n % 100000000));
-        if (n >= 100000000) put_8_digits(end - 24, static_cast<std::uint32_t>(n / 100000000));
+    const std::uint64_t n = shortest.significand;
+    const auto high = static_cast<std::uint32_t>(n / 100000000);  // below 10^9
+    put_8_digits(end - 8, static_cast<std::uint32_t>(n - std::uint64_t{high} * 100000000));
+    if (high != 0) {
+        put_8_digits(end - 16, high % 100000000);
+        end[-17] = static_cast<char>('0' + high / 100000000);
     }
     const int d = decimal_length(shortest.significand);
     const char* const digits = end - d;
