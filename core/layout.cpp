@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "core/errors.h"
+#include "core/shortest_digits.h"
 
 namespace tev {
 
@@ -472,20 +473,49 @@ bool significant_integer(double x, int d, std::uint64_t& n, int& e)
     return false;
 }
 
+//! "00", "01", ..., "99" side by side.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 //! Writes n as exactly `count` decimal digits (leading zeros) ending just before `last`.
 void put_digits(char* last, std::uint64_t n, int count)
 {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     for (; count >= 2; count -= 2) {
         const auto pair = static_cast<std::size_t>(n % 100) * 2;
         n /= 100;
-        *--last = kPairs[pair + 1];
-        *--last = kPairs[pair];
+        *--last = kDigitPairs[pair + 1];
+        *--last = kDigitPairs[pair];
     }
     if (count == 1) *--last = static_cast<char>('0' + n % 10);
+}
+
+//! Writes n < 10^8 as exactly 8 decimal digits from `first` on. Each step splits all the
+//! lanes of one integer at once: two of 4 digits, then four of 2, then eight of 1; the quotients
+//! come from multiplications by rounded-up reciprocals, exact for these lane values.
+void put_8_digits(char* first, std::uint32_t n)
+{
+    std::uint64_t x = (n / 10000) | (std::uint64_t{n % 10000} << 32);
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007f0000007f;  // x / 100
+    x = hundreds | ((x - hundreds * 100) << 16);
+    const std::uint64_t tens = ((x * 103) >> 10) & 0x000f000f000f000f;  // x / 10
+    x = tens | ((x - tens * 10) << 8);
+    x += 0x3030303030303030;  // '0' in every byte
+    if constexpr (std::endian::native == std::endian::big) {
+        std::uint64_t swapped = 0;
+        for (int k = 0; k < 8; ++k, x >>= 8) swapped = (swapped << 8) | (x & 0xff);
+        x = swapped;
+    }
+    std::memcpy(first, &x, 8);
+}
+
+//! The number of decimal digits of n, 1 <= n < 10^19.
+int decimal_length(std::uint64_t n)
+{
+    // bit_width(n) * log10(2) is the length or one more.
+    const int t = (std::bit_width(n) * 1233) >> 12;
+    return t + (n >= static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(t)]));
 }
 
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
@@ -894,84 +924,106 @@ std::string shortest_real_by_search(double x)
     return trimmed(format_exponent('E', kMaxDigits + 9, kMaxDigits, x));
 }
 
+//! Whether dec is exactly 2^j. Its significand has no trailing zeros, so with j >= 0 it must
+//! be 2^j times 10^0, and with j < 0 it must be 5^-j times 10^j.
+bool exact_power_of_two(const DecimalDigits& dec, int j)
+{
+    if (j >= 0) return dec.exponent == 0 && j < 64 && dec.significand == std::uint64_t{1} << j;
+    if (dec.exponent != j || j < -27) return false;  // 5^27 is the last power of 5 below 2^64
+    std::uint64_t five = 1;
+    for (int k = 0; k < -j; ++k) five *= 5;
+    return dec.significand == five;
+}
+
 }  // namespace
 
-void append_shortest_real(std::string& out, double x)
+char* put_shortest_real(char* first, double x)
 {
-    if (!std::isfinite(x)) {
-        out += trimmed(non_finite(12, x));
-        return;
-    }
+    // Texts other than the composed ones: at most 24 characters.
+    auto put = [first](const std::string& text) {
+        return std::copy(text.begin(), text.end(), first);
+    };
+    if (!std::isfinite(x)) return put(trimmed(non_finite(12, x)));
     if (x == 0) {
-        out += "0.0";
-        return;
+        std::memcpy(first, "0.0", 3);
+        return first + 3;
     }
-    // The shortest round-trip digits, "d.ddde+XX". Among the texts of that many digits they
-    // are the one nearest x, hence the correctly rounded ones, except where x is a power of
-    // two: there the doubles below are closer than those above, and the nearest text of that
-    // length may not read back. Those few values take the search.
-    char buf[32];
-    const auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific);
-    const char* const epos = std::find(buf, res.ptr, 'e');
-    // The digits side by side: the first moves onto the point of "d.ddd".
-    const char* digits = buf;
-    int d = 1;
-    if (epos - buf > 2) {
-        buf[1] = buf[0];
-        digits = buf + 1;
-        d = static_cast<int>(epos - buf) - 1;
+    // The shortest round-trip digits. Among the texts of that many digits they are the one
+    // nearest x, hence the correctly rounded ones, except where x is a power of two: there the
+    // doubles below are closer than those above, and the nearest text of that length may not
+    // read back. Those few values take the search.
+    const DecimalDigits shortest = shortest_digits(x);
+    // The digits (at most 17) end at buf + 24, written in pieces of 8 with leading zeros, the
+    // 17th alone; the bytes after them are there for the copies of fixed length below, which
+    // write more than they keep.
+    char buf[48] = {};
+    char* const end = buf + 24;
+    const std::uint64_t n = shortest.significand;
+    const auto high = static_cast<std::uint32_t>(n / 100000000);  // below 10^9
+    put_8_digits(end - 8, static_cast<std::uint32_t>(n - std::uint64_t{high} * 100000000));
+    if (high != 0) {
+        put_8_digits(end - 16, high % 100000000);
+        end[-17] = static_cast<char>('0' + high / 100000000);
     }
-    int e = 0;
-    for (const char* c = epos + 2; c != res.ptr; ++c) e = 10 * e + (*c - '0');
-    if (epos[1] == '-') e = -e;
+    const int d = decimal_length(shortest.significand);
+    const char* const digits = end - d;
+    const int e = shortest.exponent + d - 1;  // the exponent of the first digit
     std::uint64_t m = 0;
     int q = 0;
     binary_parts(std::fabs(x), m, q);
-    if (std::has_single_bit(m)) {
+    // A power of two written exactly (1.0, 0.5, 8.0) has its correctly rounded digits. (A test
+    // of one set bit without std::has_single_bit, which may become a library call.)
+    if ((m & (m - 1)) == 0 && !exact_power_of_two(shortest, q + std::countr_zero(m))) {
         std::string rounded;
         int re = 0;
         significant_digits(x, d, rounded, re);
-        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0) {
-            out += shortest_real_by_search(x);
-            return;
-        }
+        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0)
+            return put(shortest_real_by_search(x));
     }
-    // A sign, "0.", up to 3 zeros, 17 digits, zeros up to 10^15, ".0" or an exponent.
-    char text[48];
-    char* p = text;
+    // A sign, "0.", up to 2 zeros and 17 digits; a sign, 15 digits and ".0"; or a sign, "0.",
+    // 17 digits and an exponent: at most 24 characters. The copies of fixed length write up to
+    // 41 bytes past `first`.
+    char* p = first;
     if (x < 0) *p++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
         if (e < 0) {
-            *p++ = '0';
-            *p++ = '.';
-            p = std::fill_n(p, -e - 1, '0');
-            p = std::copy(digits, digits + d, p);
+            std::memcpy(p, "0.000", 5);
+            p += 1 - e;
+            std::memcpy(p, digits, 24);
+            p += d;
         } else if (d - 1 - e >= 1) {
-            p = std::copy(digits, digits + e + 1, p);
-            *p++ = '.';
-            p = std::copy(digits + e + 1, digits + d, p);
+            std::memcpy(p, digits, 24);
+            p[e + 1] = '.';
+            std::memcpy(p + e + 2, digits + e + 1, 24);
+            p += d + 1;
         } else {
-            p = std::copy(digits, digits + d, p);
-            p = std::fill_n(p, e + 1 - d, '0');
-            *p++ = '.';
-            *p++ = '0';
+            std::memcpy(p, digits, 24);
+            std::memcpy(p + d, "0000000000000000", 16);
+            p += e + 1;
+            std::memcpy(p, ".0", 2);
+            p += 2;
         }
-        out.append(text, p);
-        return;
+        return p;
     }
     // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
     *p++ = '0';
     *p++ = '.';
-    p = std::copy(digits, digits + d, p);
+    std::memcpy(p, digits, 24);
+    p += d;
     const int exp10 = e + 1;
     const int mag = std::abs(exp10);
     if (mag <= 99) *p++ = 'E';
     *p++ = exp10 < 0 ? '-' : '+';
     if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
-    *p++ = static_cast<char>('0' + mag / 10 % 10);
-    *p++ = static_cast<char>('0' + mag % 10);
-    out.append(text, p);
+    std::memcpy(p, kDigitPairs + 2 * (mag % 100), 2);
+    return p + 2;
+}
+
+void append_shortest_real(std::string& out, double x)
+{
+    char text[kShortestRealRoom];
+    out.append(text, static_cast<std::size_t>(put_shortest_real(text, x) - text));
 }
 
 std::string shortest_real(double x)

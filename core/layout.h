@@ -100,6 +100,12 @@ std::string format_int(int w, std::int64_t x);
 std::string shortest_real(double x);
 //! Appends shortest_real(x) to `out`.
 void append_shortest_real(std::string& out, double x);
+//! The bytes put_shortest_real needs at its destination: its text has at most 24 characters,
+//! and it may write scratch bytes after them within this room.
+constexpr std::size_t kShortestRealRoom = 48;
+//! Writes shortest_real(x) from `first`, which has kShortestRealRoom bytes of room, and returns
+//! the end of the text.
+char* put_shortest_real(char* first, double x);
 
 //! Reads fixed-column records from a text stream, line by line, through layouts.
 //! Every read starts on a new line. A line shorter than its layout reads its missing

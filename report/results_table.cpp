@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/cp866.h"
 #include "core/layout.h"
@@ -148,19 +149,29 @@ std::string ResultsTable::text() const
         t += kind_name(r.kind);
         t += ',';
         t += field(r.section);
+        // The numbers are written through one pointer into room made for all of them: a comma
+        // and at most 24 characters each, the flags, and the last number's scratch room.
+        const std::size_t start = t.size();
+        t.resize(start + (columns + species_.size()) * 25 + 6 + kShortestRealRoom);
+        char* p = t.data() + start;
         for (std::size_t c = 0; c < columns; ++c) {
-            t += ',';
-            if (std::isfinite(r.values[c])) append_shortest_real(t, r.values[c]);
+            *p++ = ',';
+            if (std::isfinite(r.values[c])) p = put_shortest_real(p, r.values[c]);
         }
-        if (ions) t += r.negative_ions ? ",1" : ",0";
-        t += r.converged ? ",1" : ",0";
+        if (ions) {
+            std::memcpy(p, r.negative_ions ? ",1" : ",0", 2);
+            p += 2;
+        }
+        std::memcpy(p, r.converged ? ",1" : ",0", 2);
+        p += 2;
         for (const auto& s : species_) {
             const auto at = std::find_if(r.fractions.begin(), r.fractions.end(),
                                          [&](const auto& f) { return f.first == s.first; });
-            t += ',';
-            append_shortest_real(t, at == r.fractions.end() ? 0.0 : at->second);
+            *p++ = ',';
+            p = put_shortest_real(p, at == r.fractions.end() ? 0.0 : at->second);
         }
-        t += "\n";
+        *p++ = '\n';
+        t.resize(static_cast<std::size_t>(p - t.data()));
     }
     return t;
 }

@@ -11,10 +11,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <sstream>
+#include <string>
 
 #include "core/errors.h"
+#include "core/shortest_digits.h"
 
 namespace tev {
 namespace {
@@ -478,6 +481,61 @@ TEST(ShortestReal, MatchesTheSearchedDefinition)
     for (const double x : values)
         ASSERT_EQ(shortest_real(x), searched(x)) << std::bit_cast<std::uint64_t>(x);
     EXPECT_EQ(shortest_real(0.0), "0.0");
+}
+
+// The shortest digits are computed without the standard conversion; they must be its digits
+// exactly: over random bit patterns, subnormals, powers of two and their neighbours (where the
+// interval of reals that round to x is lopsided), the extremes, integers, and short decimals
+// whose digits end in zeros.
+TEST(ShortestReal, DigitsAreThoseOfTheStandardShortestConversion)
+{
+    // Infinities, not-a-numbers and zeros pass: the routine is not for them.
+    auto check = [](double x) -> ::testing::AssertionResult {
+        if (!std::isfinite(x) || x == 0) return ::testing::AssertionSuccess();
+        char buf[40];
+        char* const last = std::to_chars(buf, buf + 32, std::fabs(x), std::chars_format::scientific).ptr;
+        *last = '\0';
+        std::uint64_t significand = 0;
+        int decimals = 0;
+        const char* c = buf;
+        for (bool after_point = false; *c != 'e'; ++c) {
+            if (*c == '.') {
+                after_point = true;
+                continue;
+            }
+            significand = significand * 10 + static_cast<std::uint64_t>(*c - '0');
+            decimals += after_point;
+        }
+        const DecimalDigits d = shortest_digits(x);
+        if (d.significand == significand && d.exponent == std::atoi(c + 1) - decimals)
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << buf << " but " << d.significand << "e" << d.exponent
+                                             << " for bits " << std::bit_cast<std::uint64_t>(x);
+    };
+    std::mt19937_64 rng(12);
+    for (int t = 0; t < 2000000; ++t) ASSERT_TRUE(check(std::bit_cast<double>(rng())));
+    for (std::uint64_t bits = 1; bits < 20000; ++bits)
+        ASSERT_TRUE(check(std::bit_cast<double>(bits)));
+    for (int t = 0; t < 100000; ++t)
+        ASSERT_TRUE(check(std::bit_cast<double>(rng() & ((std::uint64_t{1} << 52) - 1))));
+    for (int k = -1074; k <= 1023; ++k) {
+        const double p = std::ldexp(1.0, k);
+        for (const double x : {p, std::nextafter(p, 0.0), std::nextafter(p, HUGE_VAL), -3 * p})
+            ASSERT_TRUE(check(x));
+    }
+    // The extremes, and the double whose value, scaled, lies nearest above an integer (2^-65.4).
+    for (const double x : {std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
+                           std::numeric_limits<double>::denorm_min(), 0x1.fffffffffffffp-1023,
+                           std::ldexp(8887055249355788.0, 664)})
+        ASSERT_TRUE(check(x));
+    for (int n = 1; n <= 100000; ++n) ASSERT_TRUE(check(n));
+    for (int t = 0; t < 100000; ++t)
+        ASSERT_TRUE(check(static_cast<double>(rng() >> (11 + rng() % 50))));
+    for (int e = -324; e <= 308; ++e)
+        for (int m = 1; m < 1000; m += 1 + m / 50) {
+            const std::string text = std::to_string(m) + "e" + std::to_string(e);
+            ASSERT_TRUE(check(std::strtod(text.c_str(), nullptr)));
+        }
 }
 
 //! The digits of every real field against the standard conversion of the exact binary value,
