@@ -37,6 +37,11 @@ struct LayoutAtom {
     int w = 0;
     int d = 0;
     std::string text;
+    // Writing only (the steps of Layout::out_atoms_):
+    int lead = 0;  //!< a value's field: blanks of nX before it, written when a value comes
+    static constexpr std::size_t kShort = 16;
+    //! A text of at most kShort characters, blanks after it: it moves in one copy of fixed size.
+    std::array<char, kShort> short_text{};
 };
 
 namespace {
@@ -231,30 +236,51 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
-//! Appends characters to a string through a pointer: room is made in the string in large
-//! steps, the characters are stored straight into it, and the string is cut to the characters
-//! written when the TextOut ends (also when an exception leaves the writing).
+//! Appends characters to a text through a pointer: room is made in large steps, the
+//! characters are stored straight into it, and the text is cut to the characters written when
+//! the TextOut ends (also when an exception leaves the writing).
 class TextOut {
 public:
-    explicit TextOut(std::string& s) : s_(s), len_(s.size()) {}
-    ~TextOut() { s_.resize(len_); }
+    explicit TextOut(std::string& s) : str_(&s)
+    {
+        begin_ = s.data();
+        cur_ = end_ = begin_ + s.size();
+    }
+    explicit TextOut(TextBuffer& b) : buf_(&b)
+    {
+        begin_ = b.room(1) - b.size();  // storage from the start: no pointer is null
+        cur_ = begin_ + b.size();
+        end_ = begin_ + b.capacity();
+    }
+    ~TextOut()
+    {
+        if (str_)
+            str_->resize(size());
+        else
+            buf_->resize_within(size());
+    }
     TextOut(const TextOut&) = delete;
     TextOut& operator=(const TextOut&) = delete;
 
-    std::size_t size() const { return len_; }
-    const char* data() const { return s_.data(); }
-    void clear() { len_ = 0; }
+    std::size_t size() const { return static_cast<std::size_t>(cur_ - begin_); }
+    const char* data() const { return begin_; }
+    void clear() { cur_ = begin_; }
+    //! Where n more characters go; advance() then counts those written.
+    char* room(std::size_t n)
+    {
+        if (static_cast<std::size_t>(end_ - cur_) < n) grow(n);
+        return cur_;
+    }
+    void advance(std::size_t n) { cur_ += n; }
     void append(const char* p, std::size_t n)
     {
-        if (n == 0) return;
         std::memcpy(room(n), p, n);
-        len_ += n;
+        cur_ += n;
     }
     void append(std::size_t n, char c)
     {
-        if (n == 0) return;
         std::memset(room(n), c, n);
-        len_ += n;
+        cur_ += n;
     }
     TextOut& operator+=(const std::string& t)
     {
@@ -264,23 +290,62 @@ public:
     TextOut& operator+=(char c)
     {
         *room(1) = c;
-        ++len_;
+        ++cur_;
         return *this;
     }
 
 private:
-    //! Where n more characters go.
-    char* room(std::size_t n)
+    void grow(std::size_t n)
     {
-        if (s_.size() - len_ < n) s_.resize(std::max(len_ + n, 2 * s_.size() + 128));
-        return s_.data() + len_;
+        const std::size_t len = size();
+        if (str_) {
+            str_->resize(std::max(len + n, 2 * str_->size() + 128));
+            begin_ = str_->data();
+            end_ = begin_ + str_->size();
+        } else {
+            buf_->resize_within(len);
+            begin_ = buf_->room(n) - len;
+            end_ = begin_ + buf_->capacity();
+        }
+        cur_ = begin_ + len;
     }
 
-    std::string& s_;
-    std::size_t len_;
+    std::string* str_ = nullptr;
+    TextBuffer* buf_ = nullptr;
+    char* begin_ = nullptr;
+    char* cur_ = nullptr;
+    char* end_ = nullptr;
 };
 
-void append_blanks(TextOut& out, std::size_t n) { out.append(n, ' '); }
+//! Blanks that a short run of them is copied from.
+constexpr std::size_t kBlankRun = 32;
+constexpr auto kBlanks = [] {
+    std::array<char, kBlankRun> b{};
+    b.fill(' ');
+    return b;
+}();
+
+void append_blanks(TextOut& out, std::size_t n)
+{
+    if (n <= kBlankRun) {
+        std::memcpy(out.room(kBlankRun), kBlanks.data(), kBlankRun);  // the rest is overwritten
+        out.advance(n);
+    } else {
+        out.append(n, ' ');
+    }
+}
+
+//! Appends the text of a text step.
+void append_text(TextOut& out, const LayoutAtom& a)
+{
+    const std::size_t n = a.text.size();
+    if (n <= LayoutAtom::kShort) {
+        std::memcpy(out.room(LayoutAtom::kShort), a.short_text.data(), LayoutAtom::kShort);
+        out.advance(n);
+    } else {
+        out.append(a.text.data(), n);
+    }
+}
 
 //! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
 //! they do not fit.
@@ -295,6 +360,37 @@ void append_justified(TextOut& out, const char* first, const char* last, int w)
     append_blanks(out, width - n);
     out.append(first, n);
 }
+
+//! A number's field composed right-aligned in a buffer of blanks: its characters end at
+//! end(), and blanks both before and after them let a narrow field move in one copy of fixed
+//! size.
+class Field {
+public:
+    static constexpr std::size_t kRoom = 48;   //!< characters a field composed here may hold
+    static constexpr std::size_t kCopy = 32;   //!< widths up to this move in one copy
+
+    Field() { std::memset(buf_, ' ', sizeof buf_); }
+    char* end() { return buf_ + kRoom; }
+    //! Appends the field [first, end()) right-justified in w columns to `out`; asterisks when
+    //! it does not fit.
+    void put(TextOut& out, const char* first, int w)
+    {
+        const auto n = static_cast<std::size_t>(end() - first);
+        const auto width = static_cast<std::size_t>(w);
+        if (n > width) {
+            out.append(width, '*');
+        } else if (width <= kCopy) {
+            // The field's blanks and characters, then blanks that the next field overwrites.
+            std::memcpy(out.room(kCopy), end() - width, kCopy);
+            out.advance(width);
+        } else {
+            append_justified(out, first, end(), w);
+        }
+    }
+
+private:
+    char buf_[kRoom + kCopy];
+};
 
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
 // report never shows them as if they were results.
@@ -472,13 +568,15 @@ bool significant_integer(double x, int d, std::uint64_t& n, int& e)
     return false;
 }
 
+//! The two digits of 0..99, side by side.
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 //! Writes n as exactly `count` decimal digits (leading zeros) ending just before `last`.
 void put_digits(char* last, std::uint64_t n, int count)
 {
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
     for (; count >= 2; count -= 2) {
         const auto pair = static_cast<std::size_t>(n % 100) * 2;
         n /= 100;
@@ -488,26 +586,47 @@ void put_digits(char* last, std::uint64_t n, int count)
     if (count == 1) *--last = static_cast<char>('0' + n % 10);
 }
 
+//! Writes n / 10^d with exactly d decimals and at least one digit before the point, ending
+//! just before `last`; returns its first character.
+char* put_fixed(char* last, std::uint64_t n, int d)
+{
+    char* p = last;
+    int left = d;
+    for (; left >= 2; left -= 2) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        n /= 100;
+        *--p = kPairs[pair + 1];
+        *--p = kPairs[pair];
+    }
+    if (left == 1) {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    *--p = '.';
+    for (; n >= 100; n /= 100) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        *--p = kPairs[pair + 1];
+        *--p = kPairs[pair];
+    }
+    if (n >= 10) {
+        *--p = kPairs[n * 2 + 1];
+        *--p = kPairs[n * 2];
+    } else {
+        *--p = static_cast<char>('0' + n);
+    }
+    return p;
+}
+
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
 void append_fixed(TextOut& out, int w, int d, double x)
 {
     std::uint64_t n = 0;
     if (scaled_integer(std::fabs(x), d, n)) {
         // At most 20 digits, a sign, a point and a leading zero.
-        char buf[24];
-        char* const last = buf + sizeof buf;
-        const std::uint64_t scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(d)]);
-        const std::uint64_t whole = n / scale;
-        put_digits(last, n % scale, d);
-        char* first = last - d;
-        *--first = '.';
-        std::uint64_t v = whole;
-        do {
-            *--first = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
+        Field f;
+        char* first = put_fixed(f.end(), n, d);
         if (x < 0 && n != 0) *--first = '-';
-        append_justified(out, first, last, w);
+        f.put(out, first, w);
         return;
     }
     constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
@@ -537,9 +656,15 @@ std::string format_fixed(int w, int d, double x)
 // Appends the integer x right-justified in w columns to `out`.
 void append_int(TextOut& out, int w, std::int64_t x)
 {
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x);
-    append_justified(out, buf, res.ptr, w);
+    Field f;
+    std::uint64_t v = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    char* first = f.end();
+    do {
+        *--first = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (x < 0) *--first = '-';
+    f.put(out, first, w);
 }
 
 //! The d significant digits of |x| correctly rounded, and the decimal exponent e of the first:
@@ -700,18 +825,37 @@ Layout::Layout(std::string_view text) : text_(text)
         }
         expand((*items)[k], *atoms);
     }
-    // Writing a text right after a text is one append: "120('.')" becomes one text. The
-    // resume point stays the first atom of its own.
+    // Writing joins neighbouring steps where that writes the same characters: a text right
+    // after a text is one append ("120('.')" becomes one text), the blanks of nX before a text
+    // become part of it, and those before a value's field go with the field (written only when
+    // a value comes, as pending blanks are). The resume point stays the first step of its own.
     auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
     for (std::size_t k = 0; k < atoms->size(); ++k) {
-        const LayoutAtom& a = (*atoms)[k];
+        LayoutAtom a = (*atoms)[k];
         if (k == atom_revert_) out_revert_ = out_atoms->size();
-        if (a.op == Op::Text && k != atom_revert_ && !out_atoms->empty() &&
-            out_atoms->back().op == Op::Text) {
-            out_atoms->back().text += a.text;
-            continue;
+        if (k != atom_revert_ && !out_atoms->empty()) {
+            LayoutAtom& prev = out_atoms->back();
+            if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip)) {
+                if (prev.op == Op::Skip) prev = LayoutAtom{Op::Text, 0, 0, 0, std::string(static_cast<std::size_t>(prev.w), ' ')};
+                prev.text += a.text;
+                continue;
+            }
+            if (prev.op == Op::Skip && a.op == Op::Skip) {
+                prev.w += a.w;
+                continue;
+            }
+            if (prev.op == Op::Skip && is_value(a.op)) {
+                a.lead = prev.w;
+                prev = std::move(a);
+                continue;
+            }
         }
-        out_atoms->push_back(a);
+        out_atoms->push_back(std::move(a));
+    }
+    for (LayoutAtom& a : *out_atoms) {
+        a.short_text.fill(' ');
+        if (a.op == Op::Text && a.text.size() <= LayoutAtom::kShort)
+            std::copy(a.text.begin(), a.text.end(), a.short_text.begin());
     }
     if (atom_revert_ >= atoms->size()) out_revert_ = out_atoms->size();
     takes_values_ = has_value_atom(*atoms, 0);
@@ -722,6 +866,15 @@ Layout::Layout(std::string_view text) : text_(text)
     items_ = std::move(items);
     atoms_ = std::move(atoms);
     out_atoms_ = std::move(out_atoms);
+}
+
+void TextBuffer::grow(std::size_t n)
+{
+    const std::size_t capacity = std::max({size_ + n, 2 * capacity_, std::size_t{256}});
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
 }
 
 Layout::~Layout() = default;
@@ -753,9 +906,11 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
         const LayoutAtom& a = atoms[k];
         switch (a.op) {
         case Op::Text:
-            append_blanks(line, pending);
-            pending = 0;
-            line += a.text;
+            if (pending != 0) {
+                append_blanks(line, pending);
+                pending = 0;
+            }
+            append_text(line, a);
             break;
         case Op::Skip:
             pending += static_cast<std::size_t>(a.w);
@@ -771,8 +926,11 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                 return;
             }
             // A value's field: the pending blanks, then the field, straight onto the line.
-            append_blanks(line, pending);
-            pending = 0;
+            pending += static_cast<std::size_t>(a.lead);
+            if (pending != 0) {
+                append_blanks(line, pending);
+                pending = 0;
+            }
             const std::size_t start = line.size();
             append_value(line, a, values[next], layout);
             // A number's field holds asterisks throughout or none at all.
@@ -799,6 +957,15 @@ void check_values(const Layout& layout, bool takes_values, bool resumes_with_val
 }  // namespace
 
 void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);
+    TextOut out(text);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, out,
+                 [&] { out += '\n'; });
+}
+
+void append_layout(TextBuffer& text, const Layout& layout, const Value* values, std::size_t count,
                    std::vector<std::size_t>* overflowed)
 {
     check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);

@@ -1,16 +1,20 @@
 // The one output sink: console first, then the result file.
 #include "core/sink.h"
 
+#include <cstring>
+
 #include "core/cp866.h"
-#include "core/layout.h"
 
 namespace tev {
 
 void Sink::line(std::string_view text)
 {
-    text_.assign(text);
-    text_ += '\n';
-    put_block(text_);
+    text_.clear();
+    char* p = text_.room(text.size() + 1);
+    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    p[text.size()] = '\n';
+    text_.resize_within(text.size() + 1);
+    put_block(text_.view());
     if (record) recorded.emplace_back(text);
 }
 
@@ -49,7 +53,7 @@ void Sink::write(const Layout& layout, const Value* values, std::size_t count,
 {
     text_.clear();
     append_layout(text_, layout, values, count, overflowed);
-    put_lines(text_);
+    put_lines(text_.view());
 }
 
 void Sink::write(const Layout& layout) { write(layout, {}); }

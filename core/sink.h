@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tev {
+#include "core/layout.h"
 
-class Layout;
-struct Value;
+namespace tev {
 
 //! Writes report lines to the console, then identically to the result file.
 class Sink {
@@ -49,7 +48,7 @@ private:
     std::ostream* console_;
     std::ostream* file_;
     bool utf8_ = false;
-    std::string text_;  //!< the lines of the record being written (kept for its capacity)
+    TextBuffer text_;  //!< the lines of the record being written (kept for its capacity)
 };
 
 }  // namespace tev
