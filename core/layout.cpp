@@ -684,6 +684,37 @@ const char* rounded_digits(double x, int d, char (&fast)[17], std::string& spare
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
 void append_exponent(TextOut& out, char letter, int w, int d, double x)
 {
+    {
+        std::uint64_t n = 0;
+        int e = 0;
+        if (significant_integer(x, d, n, e)) {
+            // At most a sign, "0.", 17 digits and five characters of exponent: composed from the
+            // right.
+            Field f;
+            char* p = f.end();
+            const int exp10 = x == 0 ? 0 : e + 1;
+            int mag = std::abs(exp10);
+            if (mag <= 99) {
+                *--p = static_cast<char>('0' + mag % 10);
+                *--p = static_cast<char>('0' + mag / 10);
+                *--p = exp10 < 0 ? '-' : '+';
+                *--p = letter;
+            } else {
+                do {
+                    *--p = static_cast<char>('0' + mag % 10);
+                    mag /= 10;
+                } while (mag != 0);
+                *--p = exp10 < 0 ? '-' : '+';
+            }
+            put_digits(p, n, d);
+            p -= d;
+            *--p = '.';
+            *--p = '0';
+            if (x < 0 && n != 0) *--p = '-';
+            f.put(out, p, w);
+            return;
+        }
+    }
     char fast[17];
     std::string spare;
     int e = 0;
@@ -731,6 +762,48 @@ void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
     if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
+    const int fw = w - 4;
+    {
+        std::uint64_t n = 0;
+        int e = 0;
+        if (significant_integer(x, d, n, e)) {
+            // The number right-justified in w-4 columns, then 4 blanks: composed from the right,
+            // at most a sign, 17 digits, a point and the blanks (0.1 <= |x|: no zeros after it).
+            Field f;
+            char* const end = f.end() - 4;
+            const int k = e + 1;  // digits before the point of the rounded value
+            char* p = end;
+            if (k <= 0) {
+                put_digits(p, n, d);
+                p -= d;
+                *--p = '.';
+                *--p = '0';
+            } else if (k >= d) {
+                // Up to 17 digits before the point (ax < 10^d).
+                *--p = '.';
+                p -= k - d;
+                std::memset(p, '0', static_cast<std::size_t>(k - d));
+                put_digits(p, n, d);
+                p -= d;
+            } else {
+                const int after = d - k;
+                std::uint64_t scale = 1;
+                for (int i = 0; i < after; ++i) scale *= 10;
+                put_digits(p, n % scale, after);
+                p -= after;
+                *--p = '.';
+                put_digits(p, n / scale, k);
+                p -= k;
+            }
+            if (x < 0) *--p = '-';
+            if (fw <= 0 || end - p > fw) {
+                out.append(static_cast<std::size_t>(w), '*');
+                return;
+            }
+            f.put(out, p, w);
+            return;
+        }
+    }
     char fast[17];
     std::string spare;
     int e = 0;
@@ -740,7 +813,6 @@ void append_general(TextOut& out, int w, int d, double x)
     // "0." and the digits; the digits, zeros up to k and the point; or the digits split by it.
     const std::size_t body = k <= 0 ? 2 + dn : k >= d ? static_cast<std::size_t>(k) + 1 : dn + 1;
     const std::size_t n = (x < 0 ? 1 : 0) + body;
-    const int fw = w - 4;
     if (fw <= 0 || n > static_cast<std::size_t>(fw)) {
         out.append(static_cast<std::size_t>(w), '*');
         return;
