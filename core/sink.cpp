@@ -20,6 +20,23 @@ void Sink::line(std::string_view text)
 
 void Sink::put_block(std::string_view block)
 {
+    if (holds_ > 0) {
+        if (block.empty()) return;
+        std::memcpy(held_.room(block.size()), block.data(), block.size());
+        held_.resize_within(held_.size() + block.size());
+        return;
+    }
+    write_out(block);
+}
+
+void Sink::release()
+{
+    if (held_.size() > 0) write_out(held_.view());
+    held_.clear();
+}
+
+void Sink::write_out(std::string_view block)
+{
     if (console_) {
         if (utf8_)
             *console_ << cp866_to_utf8(block);
@@ -60,6 +77,7 @@ void Sink::write(const Layout& layout) { write(layout, {}); }
 
 void Sink::flush()
 {
+    release();
     if (console_) console_->flush();
     if (file_) file_->flush();
 }

@@ -184,6 +184,8 @@ void APAGE(State& S)
         rep.CC = 0;
         return;
     }
+    // The page goes out in one piece.
+    const Sink::Hold hold(out);
     out.write(page_opening());
     const int columns = rep.CT - 1;
     std::vector<Overflow> overflows;
