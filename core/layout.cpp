@@ -223,11 +223,15 @@ private:
     std::size_t p_ = 0;
 };
 
-void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
+//! Appends the atoms of item `it` to `out`. A text right after a text that the same top-level
+//! item gave (out[first] on) joins it: "120('.')" is one atom of 120 points.
+void expand(const LayoutItem& it, std::vector<LayoutAtom>& out, std::size_t first)
 {
     for (int r = 0; r < it.repeat; ++r) {
         if (it.op == Op::Group) {
-            for (const auto& sub : it.items) expand(sub, out);
+            for (const auto& sub : it.items) expand(sub, out, first);
+        } else if (it.op == Op::Text && out.size() > first && out.back().op == Op::Text) {
+            out.back().text += it.text;
         } else {
             out.push_back(LayoutAtom{it.op, it.desc, it.w, it.d, it.text});
         }
@@ -895,7 +899,7 @@ Layout::Layout(std::string_view text) : text_(text)
             revert_ = k;
             atom_revert_ = atoms->size();
         }
-        expand((*items)[k], *atoms);
+        expand((*items)[k], *atoms, atoms->size());
     }
     // Writing joins neighbouring steps where that writes the same characters: a text right
     // after a text is one append ("120('.')" becomes one text), the blanks of nX before a text
