@@ -968,18 +968,20 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                   const Value* values, std::size_t count, std::vector<std::size_t>* overflowed,
                   TextOut& line, EndLine end_line)
 {
+    const LayoutAtom* const first = atoms.data();
+    const LayoutAtom* const last = first + atoms.size();
     std::size_t pending = 0;  // blanks of nX not yet written
     std::size_t next = 0;     // next value to write
-    std::size_t k = 0;
+    const LayoutAtom* at = first;
     for (;;) {
-        if (k == atoms.size()) {
+        if (at == last) {
             if (next == count) break;
             end_line();
             pending = 0;
-            k = revert;
+            at = first + revert;
             continue;
         }
-        const LayoutAtom& a = atoms[k];
+        const LayoutAtom& a = *at;
         switch (a.op) {
         case Op::Text:
             if (pending != 0) {
@@ -1008,7 +1010,12 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                 pending = 0;
             }
             const std::size_t start = line.size();
-            append_value(line, a, values[next], layout);
+            const Value& v = values[next];
+            // The common field, a finite real in F, goes straight to its writer.
+            if (a.desc == 'F' && v.kind == Value::Kind::Real && std::isfinite(v.r))
+                append_fixed(line, a.w, a.d, v.r);
+            else
+                append_value(line, a, v, layout);
             // A number's field holds asterisks throughout or none at all.
             if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
                 overflowed->push_back(next);
@@ -1016,7 +1023,7 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             break;
         }
         }
-        ++k;
+        ++at;
     }
     end_line();
 }
