@@ -621,6 +621,52 @@ char* put_fixed(char* last, std::uint64_t n, int d)
     return p;
 }
 
+//! As put_fixed for D decimals known when compiled: the decimals are split off by one
+//! division by a constant and written in 32-bit steps.
+template <int D>
+char* put_fixed_decimals(char* last, std::uint64_t n)
+{
+    static_assert(D >= 1 && D <= 9);
+    constexpr auto kScale = static_cast<std::uint64_t>(kPow10[D]);
+    const std::uint64_t whole = n / kScale;
+    auto frac = static_cast<std::uint32_t>(n - whole * kScale);
+    char* p = last;
+    for (int left = D; left >= 2; left -= 2) {
+        const std::uint32_t pair = (frac % 100) * 2;
+        frac /= 100;
+        *--p = kPairs[pair + 1];
+        *--p = kPairs[pair];
+    }
+    if constexpr (D % 2 == 1) *--p = static_cast<char>('0' + frac);
+    *--p = '.';
+    std::uint64_t v = whole;
+    for (; v >= 100; v /= 100) {
+        const auto pair = static_cast<std::size_t>(v % 100) * 2;
+        *--p = kPairs[pair + 1];
+        *--p = kPairs[pair];
+    }
+    if (v >= 10) {
+        *--p = kPairs[v * 2 + 1];
+        *--p = kPairs[v * 2];
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    return p;
+}
+
+//! put_fixed with the decimals of the report's fields written as put_fixed_decimals.
+char* put_fixed_any(char* last, std::uint64_t n, int d)
+{
+    switch (d) {
+    case 1: return put_fixed_decimals<1>(last, n);
+    case 2: return put_fixed_decimals<2>(last, n);
+    case 3: return put_fixed_decimals<3>(last, n);
+    case 4: return put_fixed_decimals<4>(last, n);
+    case 5: return put_fixed_decimals<5>(last, n);
+    default: return put_fixed(last, n, d);
+    }
+}
+
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
 void append_fixed(TextOut& out, int w, int d, double x)
 {
@@ -628,7 +674,7 @@ void append_fixed(TextOut& out, int w, int d, double x)
     if (scaled_integer(std::fabs(x), d, n)) {
         // At most 20 digits, a sign, a point and a leading zero.
         Field f;
-        char* first = put_fixed(f.end(), n, d);
+        char* first = put_fixed_any(f.end(), n, d);
         if (x < 0 && n != 0) *--first = '-';
         f.put(out, first, w);
         return;
@@ -1011,9 +1057,12 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             }
             const std::size_t start = line.size();
             const Value& v = values[next];
-            // The common field, a finite real in F, goes straight to its writer.
+            // The common fields, a finite real in F and an integer in I, go straight to their
+            // writers.
             if (a.desc == 'F' && v.kind == Value::Kind::Real && std::isfinite(v.r))
                 append_fixed(line, a.w, a.d, v.r);
+            else if (a.op == Op::Int && v.kind == Value::Kind::Int)
+                append_int(line, a.w, v.i);
             else
                 append_value(line, a, v, layout);
             // A number's field holds asterisks throughout or none at all.
