@@ -590,6 +590,24 @@ void put_digits(char* last, std::uint64_t n, int count)
     if (count == 1) *--last = static_cast<char>('0' + n % 10);
 }
 
+//! Writes the digits of v ending just before `last`; returns the first.
+char* put_whole(char* last, std::uint64_t v)
+{
+    char* p = last;
+    for (; v >= 100; v /= 100) {
+        const auto pair = static_cast<std::size_t>(v % 100) * 2;
+        *--p = kPairs[pair + 1];
+        *--p = kPairs[pair];
+    }
+    if (v >= 10) {
+        *--p = kPairs[v * 2 + 1];
+        *--p = kPairs[v * 2];
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    return p;
+}
+
 //! Writes n / 10^d with exactly d decimals and at least one digit before the point, ending
 //! just before `last`; returns its first character.
 char* put_fixed(char* last, std::uint64_t n, int d)
@@ -607,18 +625,7 @@ char* put_fixed(char* last, std::uint64_t n, int d)
         n /= 10;
     }
     *--p = '.';
-    for (; n >= 100; n /= 100) {
-        const auto pair = static_cast<std::size_t>(n % 100) * 2;
-        *--p = kPairs[pair + 1];
-        *--p = kPairs[pair];
-    }
-    if (n >= 10) {
-        *--p = kPairs[n * 2 + 1];
-        *--p = kPairs[n * 2];
-    } else {
-        *--p = static_cast<char>('0' + n);
-    }
-    return p;
+    return put_whole(p, n);
 }
 
 //! As put_fixed for D decimals known when compiled: the decimals are split off by one
@@ -639,19 +646,7 @@ char* put_fixed_decimals(char* last, std::uint64_t n)
     }
     if constexpr (D % 2 == 1) *--p = static_cast<char>('0' + frac);
     *--p = '.';
-    std::uint64_t v = whole;
-    for (; v >= 100; v /= 100) {
-        const auto pair = static_cast<std::size_t>(v % 100) * 2;
-        *--p = kPairs[pair + 1];
-        *--p = kPairs[pair];
-    }
-    if (v >= 10) {
-        *--p = kPairs[v * 2 + 1];
-        *--p = kPairs[v * 2];
-    } else {
-        *--p = static_cast<char>('0' + v);
-    }
-    return p;
+    return put_whole(p, whole);
 }
 
 //! put_fixed with the decimals of the report's fields written as put_fixed_decimals.
@@ -707,12 +702,8 @@ std::string format_fixed(int w, int d, double x)
 void append_int(TextOut& out, int w, std::int64_t x)
 {
     Field f;
-    std::uint64_t v = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
-    char* first = f.end();
-    do {
-        *--first = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v != 0);
+    const std::uint64_t v = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
+    char* first = put_whole(f.end(), v);
     if (x < 0) *--first = '-';
     f.put(out, first, w);
 }
