@@ -223,6 +223,23 @@ private:
     std::size_t p_ = 0;
 };
 
+//! At most how many atoms the items expand to (a text counts once, though its repeats may join
+//! others): room for that many, up to a bound, is made at once.
+std::size_t atom_bound(const std::vector<LayoutItem>& items)
+{
+    constexpr std::size_t kMost = 1 << 20;  // repeat counts are at most 10^6: no overflow
+    std::size_t n = 0;
+    for (const auto& it : items) {
+        const auto r = static_cast<std::size_t>(it.repeat);
+        if (it.op == Op::Group)
+            n += r * atom_bound(it.items);
+        else
+            n += it.op == Op::Text ? 1 : r;
+        n = std::min(n, kMost);
+    }
+    return n;
+}
+
 //! Appends the atoms of item `it` to `out`. A text right after a text that the same top-level
 //! item gave (out[first] on) joins it: "120('.')" is one atom of 120 points.
 void expand(const LayoutItem& it, std::vector<LayoutAtom>& out, std::size_t first)
@@ -930,6 +947,7 @@ Layout::Layout(std::string_view text) : text_(text)
 {
     auto items = std::make_shared<std::vector<LayoutItem>>(Parser(text).parse());
     auto atoms = std::make_shared<std::vector<LayoutAtom>>();
+    atoms->reserve(std::min<std::size_t>(atom_bound(*items), 256));
     revert_ = 0;
     for (std::size_t k = 0; k < items->size(); ++k) {
         if ((*items)[k].op == Op::Group) {
@@ -943,6 +961,7 @@ Layout::Layout(std::string_view text) : text_(text)
     // become part of it, and those before a value's field go with the field (written only when
     // a value comes, as pending blanks are). The resume point stays the first step of its own.
     auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
+    out_atoms->reserve(atoms->size());
     for (std::size_t k = 0; k < atoms->size(); ++k) {
         LayoutAtom a = (*atoms)[k];
         if (k == atom_revert_) out_revert_ = out_atoms->size();
