@@ -426,9 +426,15 @@ void significant_digits(double x, int d, std::string& digits, int& e)
         e = 0;
         return;
     }
-    char buf[64];
+    // The digits, a point and an exponent of up to three digits with its letter and sign:
+    // room on the stack for the common lengths.
+    const auto room = static_cast<std::size_t>(d) + 8;
+    char small[64];
+    std::string large;
+    if (room > sizeof small) large.resize(room);
+    char* const buf = room > sizeof small ? large.data() : small;
     const auto res =
-        std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, d - 1);
+        std::to_chars(buf, buf + room, std::fabs(x), std::chars_format::scientific, d - 1);
     const std::string s(buf, res.ptr);
     const std::size_t epos = s.find('e');
     digits.clear();
@@ -719,8 +725,8 @@ std::string format_fixed(int w, int d, double x)
 void append_int(TextOut& out, int w, std::int64_t x)
 {
     Field f;
-    const std::uint64_t v = x < 0 ? 0 - static_cast<std::uint64_t>(x) : static_cast<std::uint64_t>(x);
-    char* first = put_whole(f.end(), v);
+    const auto u = static_cast<std::uint64_t>(x);
+    char* first = put_whole(f.end(), x < 0 ? 0 - u : u);
     if (x < 0) *--first = '-';
     f.put(out, first, w);
 }
@@ -739,69 +745,51 @@ const char* rounded_digits(double x, int d, char (&fast)[17], std::string& spare
     return spare.data();
 }
 
+//! Significant digits up to which a field of the E and G forms is composed in a Field.
+constexpr int kFieldDigits = 40;
+
+//! Writes the exponent form 0.dddE+xx of the d digits, with a minus when `minus`, ending just
+//! before `end`; returns its first character. The exponent always takes four characters: a
+//! three-digit one drops the letter (0.ddd+100).
+char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool minus, char letter)
+{
+    char* p = end;
+    int mag = std::abs(exp10);
+    const char sign = exp10 < 0 ? '-' : '+';
+    if (mag <= 99) {
+        *--p = static_cast<char>('0' + mag % 10);
+        *--p = static_cast<char>('0' + mag / 10);
+        *--p = sign;
+        *--p = letter;
+    } else {
+        for (; mag != 0; mag /= 10) *--p = static_cast<char>('0' + mag % 10);
+        *--p = sign;
+    }
+    p -= d;
+    std::memcpy(p, digits, static_cast<std::size_t>(d));
+    *--p = '.';
+    *--p = '0';
+    if (minus) *--p = '-';
+    return p;
+}
+
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
 void append_exponent(TextOut& out, char letter, int w, int d, double x)
 {
-    {
-        std::uint64_t n = 0;
-        int e = 0;
-        if (significant_integer(x, d, n, e)) {
-            // At most a sign, "0.", 17 digits and five characters of exponent: composed from the
-            // right.
-            Field f;
-            char* p = f.end();
-            const int exp10 = x == 0 ? 0 : e + 1;
-            int mag = std::abs(exp10);
-            if (mag <= 99) {
-                *--p = static_cast<char>('0' + mag % 10);
-                *--p = static_cast<char>('0' + mag / 10);
-                *--p = exp10 < 0 ? '-' : '+';
-                *--p = letter;
-            } else {
-                do {
-                    *--p = static_cast<char>('0' + mag % 10);
-                    mag /= 10;
-                } while (mag != 0);
-                *--p = exp10 < 0 ? '-' : '+';
-            }
-            put_digits(p, n, d);
-            p -= d;
-            *--p = '.';
-            *--p = '0';
-            if (x < 0 && n != 0) *--p = '-';
-            f.put(out, p, w);
-            return;
-        }
-    }
     char fast[17];
     std::string spare;
     int e = 0;
     const char* digits = rounded_digits(x, d, fast, spare, e);
     const bool minus = x < 0 && !all_zero_digits(digits, digits + d);
     const int exp10 = x == 0 ? 0 : e + 1;
-    const int mag = std::abs(exp10);
-    char ex[8];
-    char* p = ex;
-    if (mag <= 99) *p++ = letter;
-    *p++ = exp10 < 0 ? '-' : '+';
-    if (mag <= 99) {
-        *p++ = static_cast<char>('0' + mag / 10);
-        *p++ = static_cast<char>('0' + mag % 10);
-    } else {
-        p = std::to_chars(p, ex + sizeof ex, mag).ptr;
-    }
-    const auto exn = static_cast<std::size_t>(p - ex);
-    const auto n = (minus ? 1U : 0U) + 2 + static_cast<std::size_t>(d) + exn;
-    const auto width = static_cast<std::size_t>(w);
-    if (n > width) {
-        out.append(width, '*');
+    if (d <= kFieldDigits) {
+        Field f;
+        f.put(out, put_exponent_form(f.end(), digits, d, exp10, minus, letter), w);
         return;
     }
-    append_blanks(out, width - n);
-    if (minus) out += '-';
-    out.append("0.", 2);
-    out.append(digits, static_cast<std::size_t>(d));
-    out.append(ex, exn);
+    std::string text(static_cast<std::size_t>(d) + 7, ' ');  // a sign, "0.", exponent
+    char* const end = text.data() + text.size();
+    append_justified(out, put_exponent_form(end, digits, d, exp10, minus, letter), end, w);
 }
 
 std::string format_exponent(char letter, int w, int d, double x)
@@ -814,82 +802,62 @@ std::string format_exponent(char letter, int w, int d, double x)
     return text;
 }
 
+//! Writes the d digits as a number with k digits before its point, with a minus when `minus`,
+//! ending just before `end`: "0." and the digits (k <= 0), the digits, zeros up to k and the
+//! point (k >= d), or the digits split by the point. Returns its first character.
+char* put_general_form(char* end, const char* digits, int d, int k, bool minus)
+{
+    char* p = end;
+    if (k <= 0) {
+        p -= d;
+        std::memcpy(p, digits, static_cast<std::size_t>(d));
+        *--p = '.';
+        *--p = '0';
+    } else if (k >= d) {
+        *--p = '.';
+        p -= k - d;
+        std::memset(p, '0', static_cast<std::size_t>(k - d));
+        p -= d;
+        std::memcpy(p, digits, static_cast<std::size_t>(d));
+    } else {
+        p -= d - k;
+        std::memcpy(p, digits + k, static_cast<std::size_t>(d - k));
+        *--p = '.';
+        p -= k;
+        std::memcpy(p, digits, static_cast<std::size_t>(k));
+    }
+    if (minus) *--p = '-';
+    return p;
+}
+
 // Gw.d: fixed form with d significant digits in w-4 columns plus 4 blanks when
 // 0.1 <= |x| < 10^d; the decimals follow from the value rounded to d digits.
 void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
     if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
-    const int fw = w - 4;
-    {
-        std::uint64_t n = 0;
-        int e = 0;
-        if (significant_integer(x, d, n, e)) {
-            // The number right-justified in w-4 columns, then 4 blanks: composed from the right,
-            // at most a sign, 17 digits, a point and the blanks (0.1 <= |x|: no zeros after it).
-            Field f;
-            char* const end = f.end() - 4;
-            const int k = e + 1;  // digits before the point of the rounded value
-            char* p = end;
-            if (k <= 0) {
-                put_digits(p, n, d);
-                p -= d;
-                *--p = '.';
-                *--p = '0';
-            } else if (k >= d) {
-                // Up to 17 digits before the point (ax < 10^d).
-                *--p = '.';
-                p -= k - d;
-                std::memset(p, '0', static_cast<std::size_t>(k - d));
-                put_digits(p, n, d);
-                p -= d;
-            } else {
-                const int after = d - k;
-                std::uint64_t scale = 1;
-                for (int i = 0; i < after; ++i) scale *= 10;
-                put_digits(p, n % scale, after);
-                p -= after;
-                *--p = '.';
-                put_digits(p, n / scale, k);
-                p -= k;
-            }
-            if (x < 0) *--p = '-';
-            if (fw <= 0 || end - p > fw) {
-                out.append(static_cast<std::size_t>(w), '*');
-                return;
-            }
-            f.put(out, p, w);
-            return;
-        }
-    }
     char fast[17];
     std::string spare;
     int e = 0;
     const char* digits = rounded_digits(x, d, fast, spare, e);
-    const int k = e + 1;  // digits before the point of the rounded value
-    const auto dn = static_cast<std::size_t>(d);
-    // "0." and the digits; the digits, zeros up to k and the point; or the digits split by it.
-    const std::size_t body = k <= 0 ? 2 + dn : k >= d ? static_cast<std::size_t>(k) + 1 : dn + 1;
-    const std::size_t n = (x < 0 ? 1 : 0) + body;
-    if (fw <= 0 || n > static_cast<std::size_t>(fw)) {
+    const int k = e + 1;  // digits before the point of the rounded value (at most d + 1)
+    const int fw = w - 4;
+    Field f;
+    std::string text;
+    char* end = f.end();
+    if (d > kFieldDigits) {
+        text.assign(static_cast<std::size_t>(d) + 7, ' ');  // a sign, "0." or the point, blanks
+        end = text.data() + text.size();
+    }
+    const char* const first = put_general_form(end - 4, digits, d, k, x < 0);
+    if (fw <= 0 || end - 4 - first > fw) {
         out.append(static_cast<std::size_t>(w), '*');
         return;
     }
-    append_blanks(out, static_cast<std::size_t>(fw) - n);
-    if (x < 0) out += '-';
-    if (k <= 0) {
-        out.append("0.", 2);
-        out.append(digits, dn);
-    } else if (k >= d) {
-        out.append(digits, dn);
-        out.append(static_cast<std::size_t>(k - d), '0');
-        out += '.';
-    } else {
-        out.append(digits, static_cast<std::size_t>(k));
-        out += '.';
-        out.append(digits + k, dn - static_cast<std::size_t>(k));
-    }
-    append_blanks(out, 4);
+    if (d <= kFieldDigits)
+        f.put(out, first, w);
+    else
+        append_justified(out, first, end, w);
 }
 
 //! Appends the field of value v in item a to `out`.
@@ -968,7 +936,9 @@ Layout::Layout(std::string_view text) : text_(text)
         if (k != atom_revert_ && !out_atoms->empty()) {
             LayoutAtom& prev = out_atoms->back();
             if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip)) {
-                if (prev.op == Op::Skip) prev = LayoutAtom{Op::Text, 0, 0, 0, std::string(static_cast<std::size_t>(prev.w), ' ')};
+                if (prev.op == Op::Skip)
+                    prev = LayoutAtom{Op::Text, 0, 0, 0,
+                                      std::string(static_cast<std::size_t>(prev.w), ' ')};
                 prev.text += a.text;
                 continue;
             }
