@@ -68,6 +68,17 @@ void Sink::write(const Layout& layout, const std::vector<Value>& values,
 void Sink::write(const Layout& layout, const Value* values, std::size_t count,
                  std::vector<std::size_t>* overflowed)
 {
+    if (holds_ > 0 && !record) {
+        // Straight into what is held; a record that fails leaves nothing there.
+        const std::size_t mark = held_.size();
+        try {
+            append_layout(held_, layout, values, count, overflowed);
+        } catch (...) {
+            held_.resize_within(mark);
+            throw;
+        }
+        return;
+    }
     text_.clear();
     append_layout(text_, layout, values, count, overflowed);
     put_lines(text_.view());
