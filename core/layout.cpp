@@ -38,6 +38,11 @@ struct LayoutAtom {
     int w = 0;
     int d = 0;
     std::string text;
+    // Writing only (the steps of Layout::out_atoms_):
+    int lead = 0;  //!< a value's field: blanks of nX before it, written when a value comes
+    static constexpr std::size_t kShort = 16;
+    //! A text of at most kShort characters, blanks after it: it moves in one copy of fixed size.
+    std::array<char, kShort> short_text{};
 };
 
 namespace {
@@ -219,11 +224,32 @@ private:
     std::size_t p_ = 0;
 };
 
-void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
+//! At most how many atoms the items expand to (a text counts once, though its repeats may join
+//! others): room for that many, up to a bound, is made at once.
+std::size_t atom_bound(const std::vector<LayoutItem>& items)
+{
+    constexpr std::size_t kMost = 1 << 20;  // repeat counts are at most 10^6: no overflow
+    std::size_t n = 0;
+    for (const auto& it : items) {
+        const auto r = static_cast<std::size_t>(it.repeat);
+        if (it.op == Op::Group)
+            n += r * atom_bound(it.items);
+        else
+            n += it.op == Op::Text ? 1 : r;
+        n = std::min(n, kMost);
+    }
+    return n;
+}
+
+//! Appends the atoms of item `it` to `out`. A text right after a text that the same top-level
+//! item gave (out[first] on) joins it: "120('.')" is one atom of 120 points.
+void expand(const LayoutItem& it, std::vector<LayoutAtom>& out, std::size_t first)
 {
     for (int r = 0; r < it.repeat; ++r) {
         if (it.op == Op::Group) {
-            for (const auto& sub : it.items) expand(sub, out);
+            for (const auto& sub : it.items) expand(sub, out, first);
+        } else if (it.op == Op::Text && out.size() > first && out.back().op == Op::Text) {
+            out.back().text += it.text;
         } else {
             out.push_back(LayoutAtom{it.op, it.desc, it.w, it.d, it.text});
         }
@@ -232,30 +258,51 @@ void expand(const LayoutItem& it, std::vector<LayoutAtom>& out)
 
 std::string asterisks(int w) { return std::string(static_cast<std::size_t>(w), '*'); }
 
-//! Appends characters to a string through a pointer: room is made in the string in large
-//! steps, the characters are stored straight into it, and the string is cut to the characters
-//! written when the TextOut ends (also when an exception leaves the writing).
+//! Appends characters to a text through a pointer: room is made in large steps, the
+//! characters are stored straight into it, and the text is cut to the characters written when
+//! the TextOut ends (also when an exception leaves the writing).
 class TextOut {
 public:
-    explicit TextOut(std::string& s) : s_(s), len_(s.size()) {}
-    ~TextOut() { s_.resize(len_); }
+    explicit TextOut(std::string& s) : str_(&s)
+    {
+        begin_ = s.data();
+        cur_ = end_ = begin_ + s.size();
+    }
+    explicit TextOut(TextBuffer& b) : buf_(&b)
+    {
+        begin_ = b.room(1) - b.size();  // storage from the start: no pointer is null
+        cur_ = begin_ + b.size();
+        end_ = begin_ + b.capacity();
+    }
+    ~TextOut()
+    {
+        if (str_)
+            str_->resize(size());
+        else
+            buf_->resize_within(size());
+    }
     TextOut(const TextOut&) = delete;
     TextOut& operator=(const TextOut&) = delete;
 
-    std::size_t size() const { return len_; }
-    const char* data() const { return s_.data(); }
-    void clear() { len_ = 0; }
+    std::size_t size() const { return static_cast<std::size_t>(cur_ - begin_); }
+    const char* data() const { return begin_; }
+    void clear() { cur_ = begin_; }
+    //! Where n more characters go; advance() then counts those written.
+    char* room(std::size_t n)
+    {
+        if (static_cast<std::size_t>(end_ - cur_) < n) grow(n);
+        return cur_;
+    }
+    void advance(std::size_t n) { cur_ += n; }
     void append(const char* p, std::size_t n)
     {
-        if (n == 0) return;
         std::memcpy(room(n), p, n);
-        len_ += n;
+        cur_ += n;
     }
     void append(std::size_t n, char c)
     {
-        if (n == 0) return;
         std::memset(room(n), c, n);
-        len_ += n;
+        cur_ += n;
     }
     TextOut& operator+=(const std::string& t)
     {
@@ -265,23 +312,62 @@ public:
     TextOut& operator+=(char c)
     {
         *room(1) = c;
-        ++len_;
+        ++cur_;
         return *this;
     }
 
 private:
-    //! Where n more characters go.
-    char* room(std::size_t n)
+    void grow(std::size_t n)
     {
-        if (s_.size() - len_ < n) s_.resize(std::max(len_ + n, 2 * s_.size() + 128));
-        return s_.data() + len_;
+        const std::size_t len = size();
+        if (str_) {
+            str_->resize(std::max(len + n, 2 * str_->size() + 128));
+            begin_ = str_->data();
+            end_ = begin_ + str_->size();
+        } else {
+            buf_->resize_within(len);
+            begin_ = buf_->room(n) - len;
+            end_ = begin_ + buf_->capacity();
+        }
+        cur_ = begin_ + len;
     }
 
-    std::string& s_;
-    std::size_t len_;
+    std::string* str_ = nullptr;
+    TextBuffer* buf_ = nullptr;
+    char* begin_ = nullptr;
+    char* cur_ = nullptr;
+    char* end_ = nullptr;
 };
 
-void append_blanks(TextOut& out, std::size_t n) { out.append(n, ' '); }
+//! Blanks that a short run of them is copied from.
+constexpr std::size_t kBlankRun = 32;
+constexpr auto kBlanks = [] {
+    std::array<char, kBlankRun> b{};
+    b.fill(' ');
+    return b;
+}();
+
+void append_blanks(TextOut& out, std::size_t n)
+{
+    if (n <= kBlankRun) {
+        std::memcpy(out.room(kBlankRun), kBlanks.data(), kBlankRun);  // the rest is overwritten
+        out.advance(n);
+    } else {
+        out.append(n, ' ');
+    }
+}
+
+//! Appends the text of a text step.
+void append_text(TextOut& out, const LayoutAtom& a)
+{
+    const std::size_t n = a.text.size();
+    if (n <= LayoutAtom::kShort) {
+        std::memcpy(out.room(LayoutAtom::kShort), a.short_text.data(), LayoutAtom::kShort);
+        out.advance(n);
+    } else {
+        out.append(a.text.data(), n);
+    }
+}
 
 //! Appends the characters [first, last) right-justified in w columns to `out`; asterisks when
 //! they do not fit.
@@ -297,6 +383,37 @@ void append_justified(TextOut& out, const char* first, const char* last, int w)
     out.append(first, n);
 }
 
+//! A number's field composed right-aligned in a buffer of blanks: its characters end at
+//! end(), and blanks both before and after them let a narrow field move in one copy of fixed
+//! size.
+class Field {
+public:
+    static constexpr std::size_t kRoom = 48;   //!< characters a field composed here may hold
+    static constexpr std::size_t kCopy = 32;   //!< widths up to this move in one copy
+
+    Field() { std::memset(buf_, ' ', sizeof buf_); }
+    char* end() { return buf_ + kRoom; }
+    //! Appends the field [first, end()) right-justified in w columns to `out`; asterisks when
+    //! it does not fit.
+    void put(TextOut& out, const char* first, int w)
+    {
+        const auto n = static_cast<std::size_t>(end() - first);
+        const auto width = static_cast<std::size_t>(w);
+        if (n > width) {
+            out.append(width, '*');
+        } else if (width <= kCopy) {
+            // The field's blanks and characters, then blanks that the next field overwrites.
+            std::memcpy(out.room(kCopy), end() - width, kCopy);
+            out.advance(width);
+        } else {
+            append_justified(out, first, end(), w);
+        }
+    }
+
+private:
+    char buf_[kRoom + kCopy];
+};
+
 // Infinity and not-a-number fill the field with asterisks, as a number too large for it: a
 // report never shows them as if they were results.
 std::string non_finite(int w, double) { return asterisks(w); }
@@ -310,9 +427,15 @@ void significant_digits(double x, int d, std::string& digits, int& e)
         e = 0;
         return;
     }
-    char buf[64];
+    // The digits, a point and an exponent of up to three digits with its letter and sign:
+    // room on the stack for the common lengths.
+    const auto room = static_cast<std::size_t>(d) + 8;
+    char small[64];
+    std::string large;
+    if (room > sizeof small) large.resize(room);
+    char* const buf = room > sizeof small ? large.data() : small;
     const auto res =
-        std::to_chars(buf, buf + sizeof buf, std::fabs(x), std::chars_format::scientific, d - 1);
+        std::to_chars(buf, buf + room, std::fabs(x), std::chars_format::scientific, d - 1);
     const std::string s(buf, res.ptr);
     const std::size_t epos = s.find('e');
     digits.clear();
@@ -518,26 +641,88 @@ int decimal_length(std::uint64_t n)
     return t + (n >= static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(t)]));
 }
 
+//! Writes the digits of v ending just before `last`; returns the first.
+char* put_whole(char* last, std::uint64_t v)
+{
+    char* p = last;
+    for (; v >= 100; v /= 100) {
+        const auto pair = static_cast<std::size_t>(v % 100) * 2;
+        *--p = kDigitPairs[pair + 1];
+        *--p = kDigitPairs[pair];
+    }
+    if (v >= 10) {
+        *--p = kDigitPairs[v * 2 + 1];
+        *--p = kDigitPairs[v * 2];
+    } else {
+        *--p = static_cast<char>('0' + v);
+    }
+    return p;
+}
+
+//! Writes n / 10^d with exactly d decimals and at least one digit before the point, ending
+//! just before `last`; returns its first character.
+char* put_fixed(char* last, std::uint64_t n, int d)
+{
+    char* p = last;
+    int left = d;
+    for (; left >= 2; left -= 2) {
+        const auto pair = static_cast<std::size_t>(n % 100) * 2;
+        n /= 100;
+        *--p = kDigitPairs[pair + 1];
+        *--p = kDigitPairs[pair];
+    }
+    if (left == 1) {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    }
+    *--p = '.';
+    return put_whole(p, n);
+}
+
+//! As put_fixed for D decimals known when compiled: the decimals are split off by one
+//! division by a constant and written in 32-bit steps.
+template <int D>
+char* put_fixed_decimals(char* last, std::uint64_t n)
+{
+    static_assert(D >= 1 && D <= 9);
+    constexpr auto kScale = static_cast<std::uint64_t>(kPow10[D]);
+    const std::uint64_t whole = n / kScale;
+    auto frac = static_cast<std::uint32_t>(n - whole * kScale);
+    char* p = last;
+    for (int left = D; left >= 2; left -= 2) {
+        const std::uint32_t pair = (frac % 100) * 2;
+        frac /= 100;
+        *--p = kDigitPairs[pair + 1];
+        *--p = kDigitPairs[pair];
+    }
+    if constexpr (D % 2 == 1) *--p = static_cast<char>('0' + frac);
+    *--p = '.';
+    return put_whole(p, whole);
+}
+
+//! put_fixed with the decimals of the report's fields written as put_fixed_decimals.
+char* put_fixed_any(char* last, std::uint64_t n, int d)
+{
+    switch (d) {
+    case 1: return put_fixed_decimals<1>(last, n);
+    case 2: return put_fixed_decimals<2>(last, n);
+    case 3: return put_fixed_decimals<3>(last, n);
+    case 4: return put_fixed_decimals<4>(last, n);
+    case 5: return put_fixed_decimals<5>(last, n);
+    default: return put_fixed(last, n, d);
+    }
+}
+
 // Appends x in fixed point with d decimals to `out`; the leading "0." is always written.
 void append_fixed(TextOut& out, int w, int d, double x)
 {
     std::uint64_t n = 0;
     if (scaled_integer(std::fabs(x), d, n)) {
         // At most 20 digits, a sign, a point and a leading zero.
-        char buf[24];
-        char* const last = buf + sizeof buf;
-        const std::uint64_t scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(d)]);
-        const std::uint64_t whole = n / scale;
-        put_digits(last, n % scale, d);
-        char* first = last - d;
-        *--first = '.';
-        std::uint64_t v = whole;
-        do {
-            *--first = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
+        Field f;
+        char* first = put_fixed_any(f.end(), n, d);
         if (x < 0 && n != 0) *--first = '-';
-        append_justified(out, first, last, w);
+        f.put(out, first, w);
         return;
     }
     constexpr std::size_t kDigitRoom = 400;  // longer numbers are asterisks
@@ -567,9 +752,11 @@ std::string format_fixed(int w, int d, double x)
 // Appends the integer x right-justified in w columns to `out`.
 void append_int(TextOut& out, int w, std::int64_t x)
 {
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, x);
-    append_justified(out, buf, res.ptr, w);
+    Field f;
+    const auto u = static_cast<std::uint64_t>(x);
+    char* first = put_whole(f.end(), x < 0 ? 0 - u : u);
+    if (x < 0) *--first = '-';
+    f.put(out, first, w);
 }
 
 //! The d significant digits of |x| correctly rounded, and the decimal exponent e of the first:
@@ -586,6 +773,34 @@ const char* rounded_digits(double x, int d, char (&fast)[17], std::string& spare
     return spare.data();
 }
 
+//! Significant digits up to which a field of the E and G forms is composed in a Field.
+constexpr int kFieldDigits = 40;
+
+//! Writes the exponent form 0.dddE+xx of the d digits, with a minus when `minus`, ending just
+//! before `end`; returns its first character. The exponent always takes four characters: a
+//! three-digit one drops the letter (0.ddd+100).
+char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool minus, char letter)
+{
+    char* p = end;
+    int mag = std::abs(exp10);
+    const char sign = exp10 < 0 ? '-' : '+';
+    if (mag <= 99) {
+        *--p = static_cast<char>('0' + mag % 10);
+        *--p = static_cast<char>('0' + mag / 10);
+        *--p = sign;
+        *--p = letter;
+    } else {
+        for (; mag != 0; mag /= 10) *--p = static_cast<char>('0' + mag % 10);
+        *--p = sign;
+    }
+    p -= d;
+    std::memcpy(p, digits, static_cast<std::size_t>(d));
+    *--p = '.';
+    *--p = '0';
+    if (minus) *--p = '-';
+    return p;
+}
+
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
 void append_exponent(TextOut& out, char letter, int w, int d, double x)
 {
@@ -595,29 +810,14 @@ void append_exponent(TextOut& out, char letter, int w, int d, double x)
     const char* digits = rounded_digits(x, d, fast, spare, e);
     const bool minus = x < 0 && !all_zero_digits(digits, digits + d);
     const int exp10 = x == 0 ? 0 : e + 1;
-    const int mag = std::abs(exp10);
-    char ex[8];
-    char* p = ex;
-    if (mag <= 99) *p++ = letter;
-    *p++ = exp10 < 0 ? '-' : '+';
-    if (mag <= 99) {
-        *p++ = static_cast<char>('0' + mag / 10);
-        *p++ = static_cast<char>('0' + mag % 10);
-    } else {
-        p = std::to_chars(p, ex + sizeof ex, mag).ptr;
-    }
-    const auto exn = static_cast<std::size_t>(p - ex);
-    const auto n = (minus ? 1U : 0U) + 2 + static_cast<std::size_t>(d) + exn;
-    const auto width = static_cast<std::size_t>(w);
-    if (n > width) {
-        out.append(width, '*');
+    if (d <= kFieldDigits) {
+        Field f;
+        f.put(out, put_exponent_form(f.end(), digits, d, exp10, minus, letter), w);
         return;
     }
-    append_blanks(out, width - n);
-    if (minus) out += '-';
-    out.append("0.", 2);
-    out.append(digits, static_cast<std::size_t>(d));
-    out.append(ex, exn);
+    std::string text(static_cast<std::size_t>(d) + 7, ' ');  // a sign, "0.", exponent
+    char* const end = text.data() + text.size();
+    append_justified(out, put_exponent_form(end, digits, d, exp10, minus, letter), end, w);
 }
 
 std::string format_exponent(char letter, int w, int d, double x)
@@ -630,6 +830,34 @@ std::string format_exponent(char letter, int w, int d, double x)
     return text;
 }
 
+//! Writes the d digits as a number with k digits before its point, with a minus when `minus`,
+//! ending just before `end`: "0." and the digits (k <= 0), the digits, zeros up to k and the
+//! point (k >= d), or the digits split by the point. Returns its first character.
+char* put_general_form(char* end, const char* digits, int d, int k, bool minus)
+{
+    char* p = end;
+    if (k <= 0) {
+        p -= d;
+        std::memcpy(p, digits, static_cast<std::size_t>(d));
+        *--p = '.';
+        *--p = '0';
+    } else if (k >= d) {
+        *--p = '.';
+        p -= k - d;
+        std::memset(p, '0', static_cast<std::size_t>(k - d));
+        p -= d;
+        std::memcpy(p, digits, static_cast<std::size_t>(d));
+    } else {
+        p -= d - k;
+        std::memcpy(p, digits + k, static_cast<std::size_t>(d - k));
+        *--p = '.';
+        p -= k;
+        std::memcpy(p, digits, static_cast<std::size_t>(k));
+    }
+    if (minus) *--p = '-';
+    return p;
+}
+
 // Gw.d: fixed form with d significant digits in w-4 columns plus 4 blanks when
 // 0.1 <= |x| < 10^d; the decimals follow from the value rounded to d digits.
 void append_general(TextOut& out, int w, int d, double x)
@@ -640,31 +868,24 @@ void append_general(TextOut& out, int w, int d, double x)
     std::string spare;
     int e = 0;
     const char* digits = rounded_digits(x, d, fast, spare, e);
-    const int k = e + 1;  // digits before the point of the rounded value
-    const auto dn = static_cast<std::size_t>(d);
-    // "0." and the digits; the digits, zeros up to k and the point; or the digits split by it.
-    const std::size_t body = k <= 0 ? 2 + dn : k >= d ? static_cast<std::size_t>(k) + 1 : dn + 1;
-    const std::size_t n = (x < 0 ? 1 : 0) + body;
+    const int k = e + 1;  // digits before the point of the rounded value (at most d + 1)
     const int fw = w - 4;
-    if (fw <= 0 || n > static_cast<std::size_t>(fw)) {
+    Field f;
+    std::string text;
+    char* end = f.end();
+    if (d > kFieldDigits) {
+        text.assign(static_cast<std::size_t>(d) + 7, ' ');  // a sign, "0." or the point, blanks
+        end = text.data() + text.size();
+    }
+    const char* const first = put_general_form(end - 4, digits, d, k, x < 0);
+    if (fw <= 0 || end - 4 - first > fw) {
         out.append(static_cast<std::size_t>(w), '*');
         return;
     }
-    append_blanks(out, static_cast<std::size_t>(fw) - n);
-    if (x < 0) out += '-';
-    if (k <= 0) {
-        out.append("0.", 2);
-        out.append(digits, dn);
-    } else if (k >= d) {
-        out.append(digits, dn);
-        out.append(static_cast<std::size_t>(k - d), '0');
-        out += '.';
-    } else {
-        out.append(digits, static_cast<std::size_t>(k));
-        out += '.';
-        out.append(digits + k, dn - static_cast<std::size_t>(k));
-    }
-    append_blanks(out, 4);
+    if (d <= kFieldDigits)
+        f.put(out, first, w);
+    else
+        append_justified(out, first, end, w);
 }
 
 //! Appends the field of value v in item a to `out`.
@@ -722,26 +943,49 @@ Layout::Layout(std::string_view text) : text_(text)
 {
     auto items = std::make_shared<std::vector<LayoutItem>>(Parser(text).parse());
     auto atoms = std::make_shared<std::vector<LayoutAtom>>();
+    atoms->reserve(std::min<std::size_t>(atom_bound(*items), 256));
     revert_ = 0;
     for (std::size_t k = 0; k < items->size(); ++k) {
         if ((*items)[k].op == Op::Group) {
             revert_ = k;
             atom_revert_ = atoms->size();
         }
-        expand((*items)[k], *atoms);
+        expand((*items)[k], *atoms, atoms->size());
     }
-    // Writing a text right after a text is one append: "120('.')" becomes one text. The
-    // resume point stays the first atom of its own.
+    // Writing joins neighbouring steps where that writes the same characters: a text right
+    // after a text is one append ("120('.')" becomes one text), the blanks of nX before a text
+    // become part of it, and those before a value's field go with the field (written only when
+    // a value comes, as pending blanks are). The resume point stays the first step of its own.
     auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
+    out_atoms->reserve(atoms->size());
     for (std::size_t k = 0; k < atoms->size(); ++k) {
-        const LayoutAtom& a = (*atoms)[k];
+        LayoutAtom a = (*atoms)[k];
         if (k == atom_revert_) out_revert_ = out_atoms->size();
-        if (a.op == Op::Text && k != atom_revert_ && !out_atoms->empty() &&
-            out_atoms->back().op == Op::Text) {
-            out_atoms->back().text += a.text;
-            continue;
+        if (k != atom_revert_ && !out_atoms->empty()) {
+            LayoutAtom& prev = out_atoms->back();
+            if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip)) {
+                if (prev.op == Op::Skip)
+                    prev = LayoutAtom{Op::Text, 0, 0, 0,
+                                      std::string(static_cast<std::size_t>(prev.w), ' ')};
+                prev.text += a.text;
+                continue;
+            }
+            if (prev.op == Op::Skip && a.op == Op::Skip) {
+                prev.w += a.w;
+                continue;
+            }
+            if (prev.op == Op::Skip && is_value(a.op)) {
+                a.lead = prev.w;
+                prev = std::move(a);
+                continue;
+            }
         }
-        out_atoms->push_back(a);
+        out_atoms->push_back(std::move(a));
+    }
+    for (LayoutAtom& a : *out_atoms) {
+        a.short_text.fill(' ');
+        if (a.op == Op::Text && a.text.size() <= LayoutAtom::kShort)
+            std::copy(a.text.begin(), a.text.end(), a.short_text.begin());
     }
     if (atom_revert_ >= atoms->size()) out_revert_ = out_atoms->size();
     takes_values_ = has_value_atom(*atoms, 0);
@@ -752,6 +996,15 @@ Layout::Layout(std::string_view text) : text_(text)
     items_ = std::move(items);
     atoms_ = std::move(atoms);
     out_atoms_ = std::move(out_atoms);
+}
+
+void TextBuffer::grow(std::size_t n)
+{
+    const std::size_t capacity = std::max({size_ + n, 2 * capacity_, std::size_t{256}});
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+    data_ = std::move(grown);
+    capacity_ = capacity;
 }
 
 Layout::~Layout() = default;
@@ -769,23 +1022,27 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                   const Value* values, std::size_t count, std::vector<std::size_t>* overflowed,
                   TextOut& line, EndLine end_line)
 {
+    const LayoutAtom* const first = atoms.data();
+    const LayoutAtom* const last = first + atoms.size();
     std::size_t pending = 0;  // blanks of nX not yet written
     std::size_t next = 0;     // next value to write
-    std::size_t k = 0;
+    const LayoutAtom* at = first;
     for (;;) {
-        if (k == atoms.size()) {
+        if (at == last) {
             if (next == count) break;
             end_line();
             pending = 0;
-            k = revert;
+            at = first + revert;
             continue;
         }
-        const LayoutAtom& a = atoms[k];
+        const LayoutAtom& a = *at;
         switch (a.op) {
         case Op::Text:
-            append_blanks(line, pending);
-            pending = 0;
-            line += a.text;
+            if (pending != 0) {
+                append_blanks(line, pending);
+                pending = 0;
+            }
+            append_text(line, a);
             break;
         case Op::Skip:
             pending += static_cast<std::size_t>(a.w);
@@ -801,10 +1058,21 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                 return;
             }
             // A value's field: the pending blanks, then the field, straight onto the line.
-            append_blanks(line, pending);
-            pending = 0;
+            pending += static_cast<std::size_t>(a.lead);
+            if (pending != 0) {
+                append_blanks(line, pending);
+                pending = 0;
+            }
             const std::size_t start = line.size();
-            append_value(line, a, values[next], layout);
+            const Value& v = values[next];
+            // The common fields, a finite real in F and an integer in I, go straight to their
+            // writers.
+            if (a.desc == 'F' && v.kind == Value::Kind::Real && std::isfinite(v.r))
+                append_fixed(line, a.w, a.d, v.r);
+            else if (a.op == Op::Int && v.kind == Value::Kind::Int)
+                append_int(line, a.w, v.i);
+            else
+                append_value(line, a, v, layout);
             // A number's field holds asterisks throughout or none at all.
             if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
                 overflowed->push_back(next);
@@ -812,7 +1080,7 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             break;
         }
         }
-        ++k;
+        ++at;
     }
     end_line();
 }
@@ -829,6 +1097,15 @@ void check_values(const Layout& layout, bool takes_values, bool resumes_with_val
 }  // namespace
 
 void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed)
+{
+    check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);
+    TextOut out(text);
+    apply_layout(layout, *layout.out_atoms_, layout.out_revert_, values, count, overflowed, out,
+                 [&] { out += '\n'; });
+}
+
+void append_layout(TextBuffer& text, const Layout& layout, const Value* values, std::size_t count,
                    std::vector<std::size_t>* overflowed)
 {
     check_values(layout, layout.takes_values_, layout.resumes_with_value_, count);

@@ -33,6 +33,31 @@ struct Value {
 struct LayoutItem;
 struct LayoutAtom;
 
+//! Growable storage of the text of records being written. Unlike a string it makes room
+//! without filling it first; the room past size() holds no defined characters.
+class TextBuffer {
+public:
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    std::string_view view() const { return {data_.get(), size_}; }
+    void clear() { size_ = 0; }
+    //! Room for at least n characters after the text, where they are then stored.
+    char* room(std::size_t n)
+    {
+        if (capacity_ - size_ < n) grow(n);
+        return data_.get() + size_;
+    }
+    //! The text ends n characters after data() (at most the room made).
+    void resize_within(std::size_t n) { size_ = n; }
+
+private:
+    void grow(std::size_t n);
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 //! A parsed layout. Constructing from malformed text is a programming error (std::logic_error).
 class Layout {
 public:
@@ -47,6 +72,8 @@ public:
 
 private:
     friend void append_layout(std::string&, const Layout&, const Value*, std::size_t,
+                              std::vector<std::size_t>*);
+    friend void append_layout(TextBuffer&, const Layout&, const Value*, std::size_t,
                               std::vector<std::size_t>*);
     friend std::vector<std::string> write_layout(const Layout&, const std::vector<Value>&,
                                                  std::vector<std::size_t>*);
@@ -82,6 +109,9 @@ std::vector<std::string> write_layout(const Layout& layout, const std::vector<Va
 //! Appends to `text` the lines that write_layout makes of the `count` values at `values`, each
 //! followed by a line end ('\n'); `overflowed` as for write_layout.
 void append_layout(std::string& text, const Layout& layout, const Value* values, std::size_t count,
+                   std::vector<std::size_t>* overflowed = nullptr);
+//! As append_layout, onto a TextBuffer.
+void append_layout(TextBuffer& text, const Layout& layout, const Value* values, std::size_t count,
                    std::vector<std::size_t>* overflowed = nullptr);
 
 //! Writes one real in a single edit descriptor, e.g. format_real('F', 5, 3, 0.8) == "0.800".

@@ -1,20 +1,41 @@
 // The one output sink: console first, then the result file.
 #include "core/sink.h"
 
+#include <cstring>
+
 #include "core/cp866.h"
-#include "core/layout.h"
 
 namespace tev {
 
 void Sink::line(std::string_view text)
 {
-    text_.assign(text);
-    text_ += '\n';
-    put_block(text_);
+    text_.clear();
+    char* p = text_.room(text.size() + 1);
+    if (!text.empty()) std::memcpy(p, text.data(), text.size());
+    p[text.size()] = '\n';
+    text_.resize_within(text.size() + 1);
+    put_block(text_.view());
     if (record) recorded.emplace_back(text);
 }
 
 void Sink::put_block(std::string_view block)
+{
+    if (holds_ > 0) {
+        if (block.empty()) return;
+        std::memcpy(held_.room(block.size()), block.data(), block.size());
+        held_.resize_within(held_.size() + block.size());
+        return;
+    }
+    write_out(block);
+}
+
+void Sink::release()
+{
+    if (held_.size() > 0) write_out(held_.view());
+    held_.clear();
+}
+
+void Sink::write_out(std::string_view block)
 {
     if (console_) {
         if (utf8_)
@@ -47,15 +68,27 @@ void Sink::write(const Layout& layout, const std::vector<Value>& values,
 void Sink::write(const Layout& layout, const Value* values, std::size_t count,
                  std::vector<std::size_t>* overflowed)
 {
+    if (holds_ > 0 && !record) {
+        // Straight into what is held; a record that fails leaves nothing there.
+        const std::size_t mark = held_.size();
+        try {
+            append_layout(held_, layout, values, count, overflowed);
+        } catch (...) {
+            held_.resize_within(mark);
+            throw;
+        }
+        return;
+    }
     text_.clear();
     append_layout(text_, layout, values, count, overflowed);
-    put_lines(text_);
+    put_lines(text_.view());
 }
 
 void Sink::write(const Layout& layout) { write(layout, {}); }
 
 void Sink::flush()
 {
+    release();
     if (console_) console_->flush();
     if (file_) file_->flush();
 }

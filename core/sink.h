@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tev {
+#include "core/layout.h"
 
-class Layout;
-struct Value;
+namespace tev {
 
 //! Writes report lines to the console, then identically to the result file.
 class Sink {
@@ -31,7 +30,24 @@ public:
                std::vector<std::size_t>* overflowed = nullptr);
     //! Writes a layout that holds only text.
     void write(const Layout& layout);
+    //! Writes what is held, then flushes both streams.
     void flush();
+    //! While a Hold lives, the records written are gathered and, when the outermost Hold ends,
+    //! written as one block: all of them to the console, then all of them to the file. The
+    //! bytes are those the records would give one by one; a page takes one write to each.
+    class Hold {
+    public:
+        explicit Hold(Sink& sink) : sink_(sink) { ++sink_.holds_; }
+        ~Hold()
+        {
+            if (--sink_.holds_ == 0) sink_.release();
+        }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        Sink& sink_;
+    };
     //! From now on the console gets the lines in UTF-8 (for a terminal that shows UTF-8); the
     //! result file and the recorded lines keep the code page 866 bytes.
     void console_utf8(bool on) { utf8_ = on; }
@@ -41,15 +57,21 @@ public:
     bool record = false;
 
 private:
-    //! Writes text to the console (converted when utf8_), then to the file.
+    //! Writes text as write_out, or while held keeps it for release().
     void put_block(std::string_view block);
+    //! Writes the text kept while held.
+    void release();
+    //! Writes text to the console (converted when utf8_), then to the file.
+    void write_out(std::string_view block);
     //! Writes whole lines, each ended by '\n', as put_block, and records them.
     void put_lines(std::string_view block);
 
     std::ostream* console_;
     std::ostream* file_;
     bool utf8_ = false;
-    std::string text_;  //!< the lines of the record being written (kept for its capacity)
+    TextBuffer text_;  //!< the lines of the record being written (kept for its capacity)
+    int holds_ = 0;     //!< Holds alive
+    TextBuffer held_;   //!< the records written while held
 };
 
 }  // namespace tev

@@ -3,6 +3,7 @@
 #include "report/report.h"
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -123,17 +124,17 @@ void note_overflows(State& S, const std::vector<Overflow>& overflows)
 
 //! One composition row of the page. A cell that holds no entry (its point had fewer species)
 //! is left blank over the group's width; blank cells at the end of the row are not written.
-void composition_row_line(State& S, int row, int columns, std::string& line)
+//! `line` and `group` serve every row of the page.
+void composition_row_line(State& S, int row, int columns, TextBuffer& line, Value (&group)[3])
 {
     auto& rep = S.rep;
-    line.assign(kCompositionIndent, ' ');
-    std::string pending;
-    Value group[] = {Value::name(""), Value::integer(0), Value::real(0)};
+    line.clear();
+    std::size_t blanks = kCompositionIndent;  // blanks not yet written before the next group
     for (int j = 1; j <= columns; ++j) {
         double v = rep.ST(kPropertyRows + row, j);
         if (v == 0 || !std::isfinite(v)) {
             rep.NS(j) = 0;
-            pending += std::string(kGroupWidth, ' ');
+            blanks += kGroupWidth;
             continue;
         }
         rep.NS(j) = unpack_number(v);
@@ -141,12 +142,19 @@ void composition_row_line(State& S, int row, int columns, std::string& line)
         group[0].s = species_name(S, rep.NS(j));
         group[1].i = rep.NS(j);
         group[2].r = v;
-        line += pending;
-        pending.clear();
+        if (blanks != 0) {
+            std::memset(line.room(blanks), ' ', blanks);
+            line.resize_within(line.size() + blanks);
+            blanks = 0;
+        }
         append_layout(line, composition_group(), group, 3);
-        line.pop_back();  // the group is one line: its line end goes
+        line.resize_within(line.size() - 1);  // the group is one line: its line end goes
     }
-    S.io.out->line(line);
+    if (line.size() == 0) {  // the indent opens every row
+        std::memset(line.room(kCompositionIndent), ' ', kCompositionIndent);
+        line.resize_within(kCompositionIndent);
+    }
+    S.io.out->line(line.view());
 }
 
 }  // namespace
@@ -176,6 +184,8 @@ void APAGE(State& S)
         rep.CC = 0;
         return;
     }
+    // The page goes out in one piece.
+    const Sink::Hold hold(out);
     out.write(page_opening());
     const int columns = rep.CT - 1;
     std::vector<Overflow> overflows;
@@ -193,8 +203,9 @@ void APAGE(State& S)
         }
     }
     out.write(block_separator());
-    std::string line;
-    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line);
+    TextBuffer line;
+    Value group[] = {Value::name(""), Value::integer(0), Value::real(0)};
+    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line, group);
     rep.CT = 1;
     rep.ST.fill(0);
     out.write(page_closing());

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
-#include <utility>
 
 #include "core/constants.h"
 #include "core/layout.h"
@@ -263,17 +262,18 @@ void store_composition(State& S)
         const int listed = converted_listed_species(S);
         for (int k = 1; k <= listed; ++k) eq.PR(S.task.HAC(k)) = 0;
     }
-    // Descending order by exchanging neighbours; equal amounts keep their order.
-    bool exchanged = true;
-    while (exchanged) {
-        exchanged = false;
-        for (int i = 1; i <= N - 1; ++i) {
-            if (eq.PR(i) < eq.PR(i + 1)) {
-                std::swap(eq.PR(i), eq.PR(i + 1));
-                std::swap(eq.XR(i), eq.XR(i + 1));
-                exchanged = true;
-            }
+    // Descending order; equal amounts keep their order (the amounts are finite here). Each
+    // amount moves up past the smaller ones before it.
+    for (int i = 2; i <= N; ++i) {
+        const double p = eq.PR(i);
+        const double x = eq.XR(i);
+        int j = i - 1;
+        for (; j >= 1 && eq.PR(j) < p; --j) {
+            eq.PR(j + 1) = eq.PR(j);
+            eq.XR(j + 1) = eq.XR(j);
         }
+        eq.PR(j + 1) = p;
+        eq.XR(j + 1) = x;
     }
     double total = 0;
     for (int i = 1; i <= N; ++i)
@@ -332,8 +332,8 @@ void OUT(State& S)
     store_properties(S, rows);
     // A point with a value that is not finite keeps no column: the driver names it instead.
     bool finite = true;
-    for (int i = 1; i <= kPropertyRows; ++i) finite = finite && std::isfinite(rep.ST(i, rep.CT));
-    for (int i = 1; i <= S.sp.N; ++i) finite = finite && std::isfinite(S.eq.PR(i));
+    for (int i = 1; i <= kPropertyRows; ++i) finite &= std::isfinite(rep.ST(i, rep.CT));
+    for (int i = 1; i <= S.sp.N; ++i) finite &= std::isfinite(S.eq.PR(i));
     if (!finite) {
         for (int i = 1; i <= kPropertyRows; ++i) rep.ST(i, rep.CT) = 0;
         S.st.point_nonfinite = true;

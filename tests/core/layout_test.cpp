@@ -218,6 +218,14 @@ TEST(LayoutFormat, SingleDescriptorHelpersMatchTheLayouts)
     EXPECT_EQ(format_int(2, -10), "**");
 }
 
+TEST(LayoutFormat, FieldsOfManySignificantDigitsKeepEveryDigit)
+{
+    EXPECT_EQ(format_real('E', 70, 60, 1.0 / 3),
+              "    0.333333333333333314829616256247390992939472198486328125000000E+00");
+    EXPECT_EQ(format_real('G', 70, 60, -2.0 / 3 * 1000),
+              "    -666.666666666666628771054092794656753540039062500000000000000    ");
+}
+
 // ---------------------------------------------------------------------------------------------
 
 class LayoutIn : public ::testing::Test {
