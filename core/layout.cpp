@@ -1214,22 +1214,12 @@ bool exact_power_of_two(const DecimalDigits& dec, int j)
 
 }  // namespace
 
-char* put_shortest_real(char* first, double x)
+namespace {
+
+//! Writes the text of x from its shortest digits `shortest` (x finite and nonzero): fixed
+//! notation with at least one decimal for an exponent from -3 to 14, the E form otherwise.
+inline char* put_shortest_text(char* first, bool minus, const DecimalDigits& shortest)
 {
-    // Texts other than the composed ones: at most 24 characters.
-    auto put = [first](const std::string& text) {
-        return std::copy(text.begin(), text.end(), first);
-    };
-    if (!std::isfinite(x)) return put(trimmed(non_finite(12, x)));
-    if (x == 0) {
-        std::memcpy(first, "0.0", 3);
-        return first + 3;
-    }
-    // The shortest round-trip digits. Among the texts of that many digits they are the one
-    // nearest x, hence the correctly rounded ones, except where x is a power of two: there the
-    // doubles below are closer than those above, and the nearest text of that length may not
-    // read back. Those few values take the search.
-    const DecimalDigits shortest = shortest_digits(x);
     // The digits (at most 17) end at buf + 24, written in pieces of 8 with leading zeros, the
     // 17th alone; the bytes after them are there for the copies of fixed length below, which
     // write more than they keep.
@@ -1245,23 +1235,11 @@ char* put_shortest_real(char* first, double x)
     const int d = decimal_length(shortest.significand);
     const char* const digits = end - d;
     const int e = shortest.exponent + d - 1;  // the exponent of the first digit
-    std::uint64_t m = 0;
-    int q = 0;
-    binary_parts(std::fabs(x), m, q);
-    // A power of two written exactly (1.0, 0.5, 8.0) has its correctly rounded digits. (A test
-    // of one set bit without std::has_single_bit, which may become a library call.)
-    if ((m & (m - 1)) == 0 && !exact_power_of_two(shortest, q + std::countr_zero(m))) {
-        std::string rounded;
-        int re = 0;
-        significant_digits(x, d, rounded, re);
-        if (re != e || rounded.compare(0, std::string::npos, digits, static_cast<std::size_t>(d)) != 0)
-            return put(shortest_real_by_search(x));
-    }
     // A sign, "0.", up to 2 zeros and 17 digits; a sign, 15 digits and ".0"; or a sign, "0.",
     // 17 digits and an exponent: at most 24 characters. The copies of fixed length write up to
     // 41 bytes past `first`.
     char* p = first;
-    if (x < 0) *p++ = '-';
+    if (minus) *p++ = '-';
     if (e >= -3 && e < 15) {
         // Fixed notation with the same significant digits and at least one decimal.
         if (e < 0) {
@@ -1295,6 +1273,55 @@ char* put_shortest_real(char* first, double x)
     if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
     std::memcpy(p, kDigitPairs + 2 * (mag % 100), 2);
     return p + 2;
+}
+
+//! put_shortest_real for the values whose binary significand has at most one bit below its
+//! leading one set (powers of two among them), and for infinity and not-a-number. Kept out of
+//! line: results are seldom such values.
+[[gnu::noinline]] char* put_shortest_real_rare(char* first, double x)
+{
+    // Texts other than the composed ones: at most 24 characters.
+    auto put = [first](const std::string& text) {
+        return std::copy(text.begin(), text.end(), first);
+    };
+    if (!std::isfinite(x)) return put(trimmed(non_finite(12, x)));
+    // The shortest round-trip digits. Among the texts of that many digits they are the one
+    // nearest x, hence the correctly rounded ones, except where x is a power of two: there the
+    // doubles below are closer than those above, and the nearest text of that length may not
+    // read back. Those few values take the search.
+    const DecimalDigits shortest = shortest_digits(x);
+    std::uint64_t m = 0;
+    int q = 0;
+    binary_parts(std::fabs(x), m, q);
+    // A power of two written exactly (1.0, 0.5, 8.0) has its correctly rounded digits. (A test
+    // of one set bit without std::has_single_bit, which may become a library call.)
+    if ((m & (m - 1)) == 0 && !exact_power_of_two(shortest, q + std::countr_zero(m))) {
+        const std::string digits = std::to_string(shortest.significand);
+        const auto d = static_cast<int>(digits.size());
+        std::string rounded;
+        int re = 0;
+        significant_digits(x, d, rounded, re);
+        if (re != shortest.exponent + d - 1 || rounded != digits) return put(shortest_real_by_search(x));
+    }
+    return put_shortest_text(first, x < 0, shortest);
+}
+
+}  // namespace
+
+char* put_shortest_real(char* first, double x)
+{
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    // Zero, infinity and not-a-number, and the values with at most one fraction bit set (the
+    // powers of two among them), leave the common way.
+    if ((fraction & (fraction - 1)) == 0 || (bits >> 52 & 0x7ff) == 0x7ff) {
+        if (x == 0) {
+            std::memcpy(first, "0.0", 3);
+            return first + 3;
+        }
+        return put_shortest_real_rare(first, x);
+    }
+    return put_shortest_text(first, x < 0, shortest_digits(x));
 }
 
 void append_shortest_real(std::string& out, double x)

@@ -103,7 +103,7 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
 //! the interval of reals that round to |x|, one with the fewest significant digits; of those,
 //! the nearest to |x|, an exact tie going to the even last digit. These are the digits the
 //! standard shortest conversion (std::to_chars without a precision) writes.
-inline DecimalDigits shortest_digits(double x)
+[[gnu::always_inline]] inline DecimalDigits shortest_digits(double x)
 {
     using namespace shortest_detail;
     const auto bits = std::bit_cast<std::uint64_t>(x);

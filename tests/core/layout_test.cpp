@@ -452,8 +452,9 @@ TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
 
 // The shortest text is defined by search: the fewest correctly rounded digits whose E form reads
 // back, fixed notation when that reads back too within 1e-3 <= |x| < 1e15. The writer takes a
-// shortcut through the shortest round-trip digits; powers of two, integers, tiny and huge
-// values and random bit patterns must all give the searched text.
+// shortcut through the shortest round-trip digits; powers of two, values with one fraction bit
+// (taken apart from the rest), integers, tiny and huge values and random bit patterns must all
+// give the searched text.
 TEST(ShortestReal, MatchesTheSearchedDefinition)
 {
     auto trim = [](std::string s) {
@@ -478,7 +479,8 @@ TEST(ShortestReal, MatchesTheSearchedDefinition)
         return std::string("none");
     };
     std::vector<double> values = {1.0, -1.0, 0.5, 2.0, 1024.0, 0.1, 1e-3, 9.9999e-4, 1e15, 999999999999999.9,
-                                  5e-324, 1.7976931348623157e308, 3000.0, -4470.5042, 0.125, 1e22, 1e23};
+                                  5e-324, 1.7976931348623157e308, 3000.0, -4470.5042, 0.125, 1e22, 1e23,
+                                  1.5, -0.75, 3.0, 1.0000000000000002, 1e-323};
     for (int k = -1074; k <= 1023; ++k) values.push_back(std::ldexp(1.0, k));
     std::mt19937_64 rng(7);
     for (int t = 0; t < 30000; ++t) {
