@@ -858,12 +858,23 @@ char* put_general_form(char* end, const char* digits, int d, int k, bool minus)
     return p;
 }
 
+//! 10^d as std::pow(10.0, d) gives it. From a table up to 10^22, the last power of ten that a
+//! double holds exactly; pow, within a unit of the last place, returns those exactly too.
+double power_of_ten(int d)
+{
+    static constexpr double kTens[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (d >= 0 && d <= 22) return kTens[d];
+    return std::pow(10.0, d);
+}
+
 // Gw.d: fixed form with d significant digits in w-4 columns plus 4 blanks when
 // 0.1 <= |x| < 10^d; the decimals follow from the value rounded to d digits.
 void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
-    if (!(ax >= 0.1 && ax < std::pow(10.0, d))) return append_exponent(out, 'E', w, d, x);
+    if (!(ax >= 0.1 && ax < power_of_ten(d))) return append_exponent(out, 'E', w, d, x);
     char fast[17];
     std::string spare;
     int e = 0;
