@@ -243,6 +243,7 @@ Composition point_composition(const State& S)
     for (int i = 1; i <= S.sp.N; ++i)
         if (p[static_cast<std::size_t>(i)] > 0) total += p[static_cast<std::size_t>(i)];
     Composition x;
+    x.reserve(static_cast<std::size_t>(S.sp.N));
     for (int i = 1; i <= S.sp.N; ++i) {
         const double v = p[static_cast<std::size_t>(i)];
         x.emplace_back(static_cast<int>(libfmt::library_number(S.sp.XF2(i))), v > 0 && total > 0 ? v / total : 0.0);

@@ -40,6 +40,7 @@ const Column kColumns[] = {
 //! The last three columns are those of the electrical conductivity, written with ions only.
 constexpr std::size_t kIonColumns = 3;
 constexpr std::size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
+static_assert(kColumnCount == ResultsTable::kValueColumns);
 
 const char* kind_name(PointKind k)
 {
@@ -83,7 +84,7 @@ std::string field(const std::string& s)
 
 }  // namespace
 
-void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& rows, const Composition& x)
+void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& rows, Composition x)
 {
     Row r;
     r.kind = kind;
@@ -92,8 +93,8 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
     r.ions = S.eq.MC(libfmt::kElectron) != 0;
     r.negative_ions = r.ions && !S.eq.F5;
     const double none = std::nan("");
-    r.values.reserve(kColumnCount);
-    for (const auto& c : kColumns) {
+    for (std::size_t k = 0; k < kColumnCount; ++k) {
+        const Column& c = kColumns[k];
         double v = none;
         switch (c.from) {
         case From::Row: v = rows[static_cast<std::size_t>(c.row)]; break;
@@ -105,11 +106,12 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
         case From::NozzleRow: v = nozzle ? rows[static_cast<std::size_t>(c.row)] : none; break;
         case From::FlowComplex: v = nozzle ? S.rep.BTMIN : none; break;
         }
-        r.values.push_back(v);
+        r.values[k] = v;
     }
-    r.fractions = x;
-    for (const auto& f : x) {
-        const int number = f.first;
+    for (std::size_t k = 0; k < x.size(); ++k) {
+        const int number = x[k].first;
+        // The points of a run mostly have the same species in the same order.
+        if (k < species_.size() && species_[k].first == number) continue;
         const auto known = std::find_if(species_.begin(), species_.end(),
                                         [&](const auto& s) { return s.first == number; });
         if (known != species_.end()) continue;
@@ -123,6 +125,7 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
             if (s.second == column) column += suffix;
         species_.emplace_back(number, column);
     }
+    r.fractions = std::move(x);
     rows_.push_back(std::move(r));
 }
 

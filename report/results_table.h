@@ -24,7 +24,7 @@ using Composition = std::vector<std::pair<int, double>>;
 class ResultsTable {
 public:
     //! Records the point that OUT reports now, with its property rows and composition.
-    void record(const State& S, PointKind kind, const PropertyRows& rows, const Composition& x);
+    void record(const State& S, PointKind kind, const PropertyRows& rows, Composition x);
     //! Marks the last recorded point as not converged.
     void mark_last_unconverged()
     {
@@ -35,11 +35,14 @@ public:
     //! The table as CSV text (UTF-8): a header row of names with units, then the rows.
     std::string text() const;
 
+    //! Value columns of a row, the conductivity ones included.
+    static constexpr std::size_t kValueColumns = 26;
+
 private:
     struct Row {
         PointKind kind = PointKind::Chamber;
         std::string section;         //!< how a section is given: "pc/pe 100", "ae/at 4 subsonic"
-        std::vector<double> values;  //!< one per value column; NaN where the point has none
+        std::array<double, kValueColumns> values;  //!< NaN where the point has none
         bool ions = false;           //!< ions considered: the conductivity columns apply
         bool negative_ions = false;  //!< computed with negative ions
         bool converged = true;
