@@ -483,13 +483,24 @@ int half_compare(u128 r, u128 den)
     return r < rest ? -1 : r == rest ? 0 : 1;
 }
 
+//! How the bits of num below 2^s (the remainder of a division by 2^s) compare with half of
+//! 2^s: -1 below, 0 equal, 1 above (0 < s < 128). Below 2^64 in 64-bit words.
+int low_bits_half_compare(u128 num, int s)
+{
+    if (s < 64) {
+        const std::uint64_t r = static_cast<std::uint64_t>(num) & ((std::uint64_t{1} << s) - 1);
+        const std::uint64_t half = std::uint64_t{1} << (s - 1);
+        return r < half ? -1 : r == half ? 0 : 1;
+    }
+    return half_compare(num & ((u128{1} << s) - 1), u128{1} << s);
+}
+
 //! The integer quotient of num / 2^s rounded to nearest, ties to even (0 <= s < 128).
 u128 shift_rounded(u128 num, int s)
 {
     if (s == 0) return num;
     const u128 n = num >> s;
-    const u128 r = num & ((u128{1} << s) - 1);
-    const int c = half_compare(r, u128{1} << s);
+    const int c = low_bits_half_compare(num, s);
     return n + ((c > 0 || (c == 0 && (n & 1) != 0)) ? 1 : 0);
 }
 
@@ -558,7 +569,7 @@ bool significant_integer(double x, int d, std::uint64_t& n, int& e)
                 const int s = -q;
                 if (s >= 127) return false;
                 whole = num >> s;
-                c = half_compare(num & ((u128{1} << s) - 1), u128{1} << s);
+                c = low_bits_half_compare(num, s);
             }
         } else {
             const int k = -p;
