@@ -145,6 +145,15 @@ std::string ResultsTable::text() const
         t += field(s.second);
     }
     t += "\n";
+    // The columns of the task's inputs (the ratio, the chamber pressure) keep their value over
+    // the points of a chamber: their text is composed when the value changes and copied else.
+    struct Repeated {
+        bool composed = false;
+        double value = 0;
+        std::size_t size = 0;
+        char text[kShortestRealRoom];
+    };
+    std::array<Repeated, kColumnCount> repeated;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
         t += std::to_string(i + 1);
@@ -159,7 +168,21 @@ std::string ResultsTable::text() const
         char* p = t.data() + start;
         for (std::size_t c = 0; c < columns; ++c) {
             *p++ = ',';
-            if (std::isfinite(r.values[c])) p = put_shortest_real(p, r.values[c]);
+            const double v = r.values[c];
+            if (!std::isfinite(v)) continue;
+            if (kColumns[c].from != From::Ratio && kColumns[c].from != From::ChamberPressure) {
+                p = put_shortest_real(p, v);
+                continue;
+            }
+            // Equal values have one text (0 and -0 both "0.0").
+            Repeated& k = repeated[c];
+            if (!k.composed || k.value != v) {
+                k.size = static_cast<std::size_t>(put_shortest_real(k.text, v) - k.text);
+                k.value = v;
+                k.composed = true;
+            }
+            std::memcpy(p, k.text, k.size);
+            p += k.size;
         }
         if (ions) {
             std::memcpy(p, r.negative_ions ? ",1" : ",0", 2);
