@@ -2,6 +2,7 @@
 // up to six points side by side with the composition of their products.
 #include "report/report.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -54,10 +55,10 @@ const Layout& block_separator()
     static const Layout l("(1X,/,/)");
     return l;
 }
-//! One name-number-value group of a composition row.
-const Layout& composition_group()
+//! Name-number-value groups of a composition row, up to one for each column of a page.
+const Layout& composition_groups()
 {
-    static const Layout l("(A8,I4,G9.3)");
+    static const Layout l("(6(A8,I4,G9.3))");
     return l;
 }
 const Layout& page_closing()
@@ -122,34 +123,46 @@ void note_overflows(State& S, const std::vector<Overflow>& overflows)
     }
 }
 
+//! The values of the name-number-value groups of a composition row.
+using CompositionGroups = std::array<Value, 3 * kPageColumns>;
+
 //! One composition row of the page. A cell that holds no entry (its point had fewer species)
 //! is left blank over the group's width; blank cells at the end of the row are not written.
-//! `line` and `group` serve every row of the page.
-void composition_row_line(State& S, int row, int columns, TextBuffer& line, Value (&group)[3])
+//! `line` and `groups` serve every row of the page.
+void composition_row_line(State& S, int row, int columns, TextBuffer& line, CompositionGroups& groups)
 {
     auto& rep = S.rep;
     line.clear();
     std::size_t blanks = kCompositionIndent;  // blanks not yet written before the next group
+    std::size_t run = 0;                      // groups gathered after them, not yet written
+    // The blanks, then the groups gathered, in one pass of the layout.
+    auto write_run = [&] {
+        if (run == 0) return;
+        if (blanks != 0) {
+            std::memset(line.room(blanks), ' ', blanks);
+            line.resize_within(line.size() + blanks);
+            blanks = 0;
+        }
+        append_layout(line, composition_groups(), groups.data(), 3 * run);
+        line.resize_within(line.size() - 1);  // the groups are one line: its line end goes
+        run = 0;
+    };
     for (int j = 1; j <= columns; ++j) {
         double v = rep.ST(kPropertyRows + row, j);
         if (v == 0 || !std::isfinite(v)) {
+            write_run();
             rep.NS(j) = 0;
             blanks += kGroupWidth;
             continue;
         }
         rep.NS(j) = unpack_number(v);
         rep.ST(kPropertyRows + row, j) = v;
-        group[0].s = species_name(S, rep.NS(j));
-        group[1].i = rep.NS(j);
-        group[2].r = v;
-        if (blanks != 0) {
-            std::memset(line.room(blanks), ' ', blanks);
-            line.resize_within(line.size() + blanks);
-            blanks = 0;
-        }
-        append_layout(line, composition_group(), group, 3);
-        line.resize_within(line.size() - 1);  // the group is one line: its line end goes
+        groups[3 * run].s = species_name(S, rep.NS(j));
+        groups[3 * run + 1].i = rep.NS(j);
+        groups[3 * run + 2].r = v;
+        ++run;
     }
+    write_run();
     if (line.size() == 0) {  // the indent opens every row
         std::memset(line.room(kCompositionIndent), ' ', kCompositionIndent);
         line.resize_within(kCompositionIndent);
@@ -204,8 +217,13 @@ void APAGE(State& S)
     }
     out.write(block_separator());
     TextBuffer line;
-    Value group[] = {Value::name(""), Value::integer(0), Value::real(0)};
-    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line, group);
+    CompositionGroups groups;
+    for (std::size_t k = 0; k < groups.size(); k += 3) {
+        groups[k] = Value::name("");
+        groups[k + 1] = Value::integer(0);
+        groups[k + 2] = Value::real(0);
+    }
+    for (int i = 1; i <= rep.CC; ++i) composition_row_line(S, i, columns, line, groups);
     rep.CT = 1;
     rep.ST.fill(0);
     out.write(page_closing());

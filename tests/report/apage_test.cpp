@@ -203,6 +203,9 @@ TEST_F(CompositionRows, AnEmptyCellIsBlankAndEndsTheRowWhenNothingFollows)
               "    H2      " "   70.500    " + blanks(21) + "H2O      1230.250    ");
     EXPECT_EQ(S.rep.NS(2), 0);
     EXPECT_EQ(S.rep.NS(4), 0);
+    // Neighbouring groups, then a blank cell inside the row.
+    EXPECT_EQ(row({0.5000000007, 0.2500000123, 0.0, 0.5000000007}),
+              "    H2      " "   70.500    " "H2O      1230.250    " + blanks(21) + "H2         70.500    ");
 }
 
 TEST_F(CompositionRows, LargeDigitStringsDecodeExactlyInSixtyFourBits)
