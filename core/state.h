@@ -2,8 +2,9 @@
 //
 // Every routine takes the one State by reference. Fields keep the program's short names; the
 // comment after each is its dictionary entry: meaning, unit in brackets, index range.
-// Everything starts at zero (flags false, names blank); the driver then sets the run-wide
-// defaults. Pressures inside the calculation are in physical atmospheres, in the task in MPa.
+// Everything starts at zero (flags false, names blank), each field by its own initializer: the
+// program default-initializes its state, so a field without one would start undefined. The
+// driver then sets the run-wide defaults. Pressures inside the calculation are in physical atmospheres, in the task in MPa.
 #pragma once
 
 #include <cstdint>
