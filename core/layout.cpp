@@ -347,7 +347,7 @@ constexpr auto kBlanks = [] {
     return b;
 }();
 
-void append_blanks(TextOut& out, std::size_t n)
+[[gnu::always_inline]] inline void append_blanks(TextOut& out, std::size_t n)
 {
     if (n <= kBlankRun) {
         std::memcpy(out.room(kBlankRun), kBlanks.data(), kBlankRun);  // the rest is overwritten
