@@ -69,7 +69,9 @@ bool console_open()
 int main()
 {
     using namespace tev;
-    auto state = std::make_unique<State>();
+    // Every member of the state starts from its own initializer; value-initialising it as
+    // well would clear its tables twice.
+    auto state = std::make_unique_for_overwrite<State>();
     State& S = *state;
     // The report goes to tevalin.rez only when the run ends well; until then the previous
     // report stays (a run that fails on its input loses nothing).
