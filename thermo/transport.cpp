@@ -3,9 +3,10 @@
 #include "thermo/thermo.h"
 #include "thermo/viscosity.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 
 namespace tev {
 
@@ -125,40 +126,43 @@ void TEPL(State& S)
     }
 
     // The molar masses change only with a new selection: the terms of a pair that depend on
-    // them alone are kept.
-    const auto pairs = static_cast<std::size_t>(sp.NG) * static_cast<std::size_t>(sp.NG);
-    if (tr.PAIR_MI.size() != pairs) {
-        tr.PAIR_MI.assign(pairs, std::numeric_limits<double>::quiet_NaN());
-        tr.PAIR_MJ.assign(pairs, std::numeric_limits<double>::quiet_NaN());
-        tr.PAIR_ROOT4.assign(pairs, 0.0);
-        tr.PAIR_DEN.assign(pairs, 0.0);
-        tr.PAIR_MS.assign(pairs, 0.0);
+    // them alone are kept while every mass stays the same.
+    const auto ng = static_cast<std::size_t>(sp.NG);
+    if (tr.PAIR_MK.size() != ng ||
+        !std::equal(tr.PAIR_MK.begin(), tr.PAIR_MK.end(), eq.MK.data())) {
+        tr.PAIR_MK.assign(eq.MK.data(), eq.MK.data() + ng);
+        tr.PAIR_ROOT4.assign(ng * ng, 0.0);
+        tr.PAIR_DEN.assign(ng * ng, 0.0);
+        tr.PAIR_MS.assign(ng * ng, 0.0);
     }
-    const auto pair = [&](int i, int j, double mi, double mj) {
-        const auto k = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(sp.NG) +
-                       static_cast<std::size_t>(j - 1);
-        if (!(tr.PAIR_MI[k] == mi && tr.PAIR_MJ[k] == mj)) {
-            tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
-            tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
-            tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
-                                    ((mi + mj) * (mi + mj));
-            tr.PAIR_MI[k] = mi;
-            tr.PAIR_MJ[k] = mj;
-        }
-        return k;
-    };
+
+    // The gases with a viscosity, the partners of every main term, in ascending order.
+    std::array<int, decltype(tr.NT)::size()> partners;
+    std::size_t partner_count = 0;
+    for (int j = 1; j <= sp.NG; ++j)
+        if (tr.NT(j) > 0) partners[partner_count++] = j;
 
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
     // for the translational part. A trace gas is no main term but still a partner.
     for (int i = 1; i <= sp.NG; ++i) {
         if (!(eq.PR(i) >= kMinFraction && tr.NT(i) > 0)) continue;
         const double mi = eq.MK(i);
+        const std::size_t row = static_cast<std::size_t>(i - 1) * ng;
         double w1 = 0;  // sum of x_j/x_i Phi_ij
         double w2 = 0;  // sum of x_j/x_i Psi_ij
-        for (int j = 1; j <= sp.NG; ++j) {
-            if (j == i || !(tr.NT(j) > 0)) continue;
-            const double mj = eq.MK(j);
-            const std::size_t k = pair(i, j, mi, mj);
+        for (std::size_t p = 0; p < partner_count; ++p) {
+            const int j = partners[p];
+            if (j == i) continue;
+            const std::size_t k = row + static_cast<std::size_t>(j - 1);
+            // A pair not formed since the masses were last set (a positive mass ratio gives a
+            // positive denominator; anything else is formed again, to the same values).
+            if (!(tr.PAIR_DEN[k] > 0)) {
+                const double mj = eq.MK(j);
+                tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
+                tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
+                tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
+                                        ((mi + mj) * (mi + mj));
+            }
             const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * tr.PAIR_ROOT4[k];
             const double phi = root * root / tr.PAIR_DEN[k];
             const double psi = phi * tr.PAIR_MS[k];
