@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -291,7 +292,8 @@ struct StatusRec {
 struct LibraryValues {
     bool read = false;            //!< the values below are those of the stream
     long taken = 0;               //!< values taken before the library ended
-    std::vector<double> values;   //!< values 1..taken
+    std::shared_ptr<double[]> values;  //!< values 1..taken (room for every block); never changed
+                                       //!< once read, so a copy of the state may share them
 };
 
 //! Files the routines read and write besides the reference tables.
