@@ -1353,7 +1353,22 @@ void RecordReader::refill()
     }
 }
 
+// A line whole in the buffer is cut out here; the rest (a line to read on, the end of the
+// stream) is left to next_line_refilling.
 bool RecordReader::next_line(std::string_view& line)
+{
+    const char* first = text_.get() + next_;
+    const void* end = next_ < size_ ? std::memchr(first, '\n', size_ - next_) : nullptr;
+    if (end == nullptr) return next_line_refilling(line);
+    line = std::string_view(first,
+                            static_cast<std::size_t>(static_cast<const char*>(end) - first));
+    next_ += line.size() + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++line_no_;
+    return true;
+}
+
+[[gnu::noinline]] bool RecordReader::next_line_refilling(std::string_view& line)
 {
     std::size_t scanned = 0;  // bytes of the rest known to hold no line end
     for (;;) {
