@@ -239,9 +239,8 @@ struct TransRec {
     double EQ = 0, DE = 0, SQ = 0, SX = 0, INT = 0, PF = 0, PF1 = 0;  //!< conductivity integral
     Array1<double, 500> NT;     //!< viscosity of each pure gas [poise]
     //! TEPL's memo of the mass terms of gas pairs (i, j), at (i-1)*NG + j-1: the fourth root
-    //! of the mass ratio, the denominator of the Wilke weight (0 until the pair is formed) and
-    //! the Mason-Saxena factor, for the molar masses PAIR_MK of gases 1..NG. A changed mass
-    //! clears them all.
+    //! of the mass ratio, the denominator of the Wilke weight and the Mason-Saxena factor, for
+    //! the molar masses PAIR_MK of gases 1..NG. A changed mass forms them all again.
     std::vector<double> PAIR_MK, PAIR_ROOT4, PAIR_DEN, PAIR_MS;
 };
 

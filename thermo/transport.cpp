@@ -125,8 +125,8 @@ void TEPL(State& S)
         tr.NT(i) = pure_gas_viscosity(eq.MK(i), T, sp.SG(i), sp.EK(i));
     }
 
-    // The molar masses change only with a new selection: the terms of a pair that depend on
-    // them alone are kept while every mass stays the same.
+    // The molar masses change only with a new selection: the terms of every pair that depend
+    // on them alone are formed when a mass has changed and kept until then.
     const auto ng = static_cast<std::size_t>(sp.NG);
     if (tr.PAIR_MK.size() != ng ||
         !std::equal(tr.PAIR_MK.begin(), tr.PAIR_MK.end(), eq.MK.data())) {
@@ -134,6 +134,19 @@ void TEPL(State& S)
         tr.PAIR_ROOT4.assign(ng * ng, 0.0);
         tr.PAIR_DEN.assign(ng * ng, 0.0);
         tr.PAIR_MS.assign(ng * ng, 0.0);
+        for (int i = 1; i <= sp.NG; ++i) {
+            const double mi = eq.MK(i);
+            for (int j = 1; j <= sp.NG; ++j) {
+                if (j == i) continue;
+                const double mj = eq.MK(j);
+                const std::size_t k = static_cast<std::size_t>(i - 1) * ng +
+                                      static_cast<std::size_t>(j - 1);
+                tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
+                tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
+                tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
+                                        ((mi + mj) * (mi + mj));
+            }
+        }
     }
 
     // The gases with a viscosity, the partners of every main term, in ascending order.
@@ -154,15 +167,6 @@ void TEPL(State& S)
             const int j = partners[p];
             if (j == i) continue;
             const std::size_t k = row + static_cast<std::size_t>(j - 1);
-            // A pair not formed since the masses were last set (a positive mass ratio gives a
-            // positive denominator; anything else is formed again, to the same values).
-            if (!(tr.PAIR_DEN[k] > 0)) {
-                const double mj = eq.MK(j);
-                tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
-                tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
-                tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
-                                        ((mi + mj) * (mi + mj));
-            }
             const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * tr.PAIR_ROOT4[k];
             const double phi = root * root / tr.PAIR_DEN[k];
             const double psi = phi * tr.PAIR_MS[k];
