@@ -149,31 +149,42 @@ void TEPL(State& S)
         }
     }
 
-    // The gases with a viscosity, the partners of every main term, in ascending order.
-    std::array<int, decltype(tr.NT)::size()> partners;
+    // The gases with a viscosity, the partners of every main term, in ascending order (as
+    // offsets j-1 from the first gas).
+    std::array<std::size_t, decltype(tr.NT)::size()> partners;
     std::size_t partner_count = 0;
     for (int j = 1; j <= sp.NG; ++j)
-        if (tr.NT(j) > 0) partners[partner_count++] = j;
+        if (tr.NT(j) > 0) partners[partner_count++] = static_cast<std::size_t>(j - 1);
 
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
     // for the translational part. A trace gas is no main term but still a partner.
+    const double* const nt = tr.NT.data();
+    const double* const pr = eq.PR.data();
     for (int i = 1; i <= sp.NG; ++i) {
         if (!(eq.PR(i) >= kMinFraction && tr.NT(i) > 0)) continue;
         const double mi = eq.MK(i);
-        const std::size_t row = static_cast<std::size_t>(i - 1) * ng;
+        const std::size_t self = static_cast<std::size_t>(i - 1);
+        const std::size_t row = self * ng;
+        const double* const root4 = tr.PAIR_ROOT4.data() + row;
+        const double* const den = tr.PAIR_DEN.data() + row;
+        const double* const ms = tr.PAIR_MS.data() + row;
+        const double nti = nt[self];
+        const double pri = pr[self];
         double w1 = 0;  // sum of x_j/x_i Phi_ij
         double w2 = 0;  // sum of x_j/x_i Psi_ij
-        for (std::size_t p = 0; p < partner_count; ++p) {
-            const int j = partners[p];
-            if (j == i) continue;
-            const std::size_t k = row + static_cast<std::size_t>(j - 1);
-            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * tr.PAIR_ROOT4[k];
-            const double phi = root * root / tr.PAIR_DEN[k];
-            const double psi = phi * tr.PAIR_MS[k];
-            const double y = eq.PR(j) / eq.PR(i);
+        const auto add_partner = [&](std::size_t j) {
+            const double root = 1 + std::sqrt(nti / nt[j]) * root4[j];
+            const double phi = root * root / den[j];
+            const double psi = phi * ms[j];
+            const double y = pr[j] / pri;
             w1 = w1 + y * phi;
             w2 = w2 + y * psi;
-        }
+        };
+        // The partners before the gas itself, then those after it.
+        std::size_t p = 0;
+        for (; p < partner_count && partners[p] < self; ++p) add_partner(partners[p]);
+        if (p < partner_count && partners[p] == self) ++p;
+        for (; p < partner_count; ++p) add_partner(partners[p]);
         tr.NSM = tr.NSM + tr.NT(i) / (1 + w1);
         tr.LS1 = tr.LS1 + tr.NT(i) / ((1 + w2) * mi) * eq.R0 * kEuckenTrans;
         tr.LS2 = tr.LS2 + (kEuckenCp * S.sp.CP(i) / eq.R0 - 1) / (mi * (1 + w1)) * tr.NT(i) *
