@@ -228,27 +228,38 @@ void SIGMA(State& S)
         if (k > 0 && eq.P(k) > 0) tr.SX = tr.SX + eq.P(k);
     }
 
+    // The table positions of the species present: the amounts stay as they are during the
+    // integral.
+    std::array<int, kTableColumns> present;
+    int present_count = 0;
+    for (int d = 1; d <= listed; ++d) {
+        const int k = sp.NQ(d);
+        if (k > 0 && eq.P(k) > 0) present[static_cast<std::size_t>(present_count++)] = d;
+    }
+
     tr.EQ = 0;
     tr.PF = 0;
     tr.INT = 0;
     tr.DE = kEnergyStep;
     const double fixed_part = (eq.SK - tr.SX) * eq.MS * kFixedXsecWeight;
+    int z = 2;
     do {
         tr.EQ = tr.EQ + kEnergyStep;
         const double s = std::sqrt(tr.EQ);
-        int z = 2;
+        // s grows from step to step: the nodes below the last energy's node stay below.
         while (z < kGridNodes && lib.BQ(z) < s) ++z;
         // Cross-section sum at this energy: linear in sqrt(eps) between nodes z-1 and z, the
         // last segment extended beyond the grid.
-        tr.SQ = fixed_part;
-        for (int d = 1; d <= listed; ++d) {
-            const int k = sp.NQ(d);
-            if (!(k > 0 && eq.P(k) > 0)) continue;
-            const double q =
-                ((lib.BQ(z) - s) * lib.QJ(z - 1, d) - (lib.BQ(z - 1) - s) * lib.QJ(z, d)) /
-                (lib.BQ(z) - lib.BQ(z - 1));
-            tr.SQ = tr.SQ + q * eq.P(k) * eq.MS * kListedWeight;
+        const double above = lib.BQ(z) - s;
+        const double below = lib.BQ(z - 1) - s;
+        const double width = lib.BQ(z) - lib.BQ(z - 1);
+        double sq = fixed_part;
+        for (int c = 0; c < present_count; ++c) {
+            const int d = present[static_cast<std::size_t>(c)];
+            const double q = (above * lib.QJ(z - 1, d) - below * lib.QJ(z, d)) / width;
+            sq = sq + q * eq.P(sp.NQ(d)) * eq.MS * kListedWeight;
         }
+        tr.SQ = sq;
         tr.PF1 = std::exp(tr.EQ / T * (-kKPerEv)) /
                  (neutral * std::pow(tr.EQ, 1.5) * tr.SQ + coulomb) * std::pow(tr.EQ, 2.5);
         tr.INT = (tr.PF1 + tr.PF) * kHalfStep + tr.INT;
