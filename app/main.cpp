@@ -69,8 +69,8 @@ bool console_open()
 int main()
 {
     using namespace tev;
-    // Every member of the state has its own initializer: default-initialized, the large state is
-    // not first cleared as a whole as value-initialization would.
+    // Every member of the state starts from its own initializer; value-initialising it as
+    // well would clear its tables twice.
     auto state = std::make_unique_for_overwrite<State>();
     State& S = *state;
     // The report goes to tevalin.rez only when the run ends well; until then the previous

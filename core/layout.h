@@ -178,6 +178,7 @@ public:
 private:
     void refill();
     bool next_line(std::string_view& line);
+    bool next_line_refilling(std::string_view& line);
     bool next_record(std::string_view& line, std::size_t count, bool quiet_end);
     bool read_taking(const Layout& layout, std::size_t count,
                      const std::function<void(std::size_t, const Value&)>& take, bool quiet_end);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -238,10 +239,10 @@ struct TransRec {
     double GG = 0;              //!< electrical conductivity (0 without positive ions)
     double EQ = 0, DE = 0, SQ = 0, SX = 0, INT = 0, PF = 0, PF1 = 0;  //!< conductivity integral
     Array1<double, 500> NT;     //!< viscosity of each pure gas [poise]
-    //! TEPL's memo of the mass terms of gas pairs (i, j), at (i-1)*NG + j-1: for the molar
-    //! masses PAIR_MI, PAIR_MJ, the fourth root of their ratio, the denominator of the Wilke
-    //! weight and the Mason-Saxena factor. They are formed again only when a mass has changed.
-    std::vector<double> PAIR_MI, PAIR_MJ, PAIR_ROOT4, PAIR_DEN, PAIR_MS;
+    //! TEPL's memo of the mass terms of gas pairs (i, j), at (i-1)*NG + j-1: the fourth root
+    //! of the mass ratio, the denominator of the Wilke weight and the Mason-Saxena factor, for
+    //! the molar masses PAIR_MK of gases 1..NG. A changed mass forms them all again.
+    std::vector<double> PAIR_MK, PAIR_ROOT4, PAIR_DEN, PAIR_MS;
 };
 
 //! The report page, which OUT fills, APAGE closes and DIRECT writes ratio lines on.
@@ -291,7 +292,8 @@ struct StatusRec {
 struct LibraryValues {
     bool read = false;            //!< the values below are those of the stream
     long taken = 0;               //!< values taken before the library ended
-    std::vector<double> values;   //!< values 1..taken
+    std::shared_ptr<double[]> values;  //!< values 1..taken (room for every block); never changed
+                                       //!< once read, so a copy of the state may share them
 };
 
 //! Files the routines read and write besides the reference tables.

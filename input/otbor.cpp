@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cmath>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "core/errors.h"
@@ -37,17 +38,26 @@ const Layout& library_layout()
 
 //! Reads a species library from its beginning in blocks of 900 values into dest(1..). A block
 //! that meets the end of the file or a bad field ends the reading quietly; the values taken
-//! stay. Returns how many values were taken. With `kept` (a run that keeps the libraries), the
-//! values of the first reading are kept there and later calls copy them instead of reading.
+//! stay. Returns how many values were taken, and in `values` where they are: dest, or, with
+//! `kept` (a run that keeps the libraries), the values of the first reading, kept there for
+//! the later calls, which read nothing.
 template <std::size_t Size>
 long read_library(std::istream* in, const std::string& name, int unit,
-                  Array1<double, Size>& dest, int blocks, LibraryValues* kept)
+                  Array1<double, Size>& dest, int blocks, LibraryValues* kept,
+                  const double*& values)
 {
     assert(static_cast<std::size_t>(blocks * kBlockValues) <= Size);
+    values = dest.data();
     if (in == nullptr) return 0;
     if (kept != nullptr && kept->read) {
-        std::copy(kept->values.begin(), kept->values.end(), dest.data());
+        values = kept->values.get();
         return kept->taken;
+    }
+    double* out = dest.data();
+    if (kept != nullptr) {
+        kept->values = std::make_shared_for_overwrite<double[]>(
+            static_cast<std::size_t>(blocks * kBlockValues));
+        out = kept->values.get();
     }
     RecordReader reader(*in, name, unit);
     reader.rewind();
@@ -56,8 +66,7 @@ long read_library(std::istream* in, const std::string& name, int unit,
         // The end of the library (a block it ends inside of, or a bad field): the values read
         // so far are all there is.
         for (int b = 0; b < blocks; ++b) {
-            const bool full =
-                reader.read_reals(library_layout(), kBlockValues, dest.data() + taken, true);
+            const bool full = reader.read_reals(library_layout(), kBlockValues, out + taken, true);
             taken += static_cast<long>(reader.taken());
             if (!full) break;
         }
@@ -65,9 +74,9 @@ long read_library(std::istream* in, const std::string& name, int unit,
         taken += static_cast<long>(reader.taken());  // the values of the block before the fault
     }
     if (kept != nullptr) {
-        kept->values.assign(dest.data(), dest.data() + taken);
         kept->taken = taken;
         kept->read = true;
+        values = out;
     }
     return taken;
 }
@@ -180,14 +189,15 @@ void restore_list(Array1<int, Size>& list, Array1<int, Size>& as_read)
         as_read = list;
 }
 
-//! Selects the gas records (A holds the raw library, taken values). Fills the species data of
-//! the gases and returns their number.
-long select_gases(State& S, long taken)
+//! Selects the gas records from the raw library `lib` (taken values; it may be A itself) into
+//! A. Fills the species data of the gases and returns their number.
+long select_gases(State& S, const double* lib, long taken)
 {
     auto& sp = S.sp;
     const auto& MC = S.eq.MC;
     const std::string& file = S.io.r3_name;
     const long records = sp.NN / kGasRecordValues;
+    const auto raw = [lib](long i) { return lib[i - 1]; };
     long k = 0;
     for (long r = 1; r <= records; ++r) {
         const long i = kGasRecordValues * (r - 1) + 1;
@@ -196,7 +206,7 @@ long select_gases(State& S, long taken)
                                          std::to_string(records) + " gas records");
             break;
         }
-        const int code = formula_code(sp.A(i + kGasCode), file, i);
+        const int code = formula_code(raw(i + kGasCode), file, i);
         if (code == 0) {
             // A record without elements is not a species: the library's data end here.
             note_short_library(file, "has an empty record at record " + std::to_string(r) +
@@ -206,22 +216,22 @@ long select_gases(State& S, long taken)
         if (!elements_present(code, MC)) continue;
         if (k == kMaxSpecies) too_many_species(S);
         ++k;
-        const double a1 = sp.A(i + kGasFirstCoefficient);
+        const double a1 = raw(i + kGasFirstCoefficient);
         const bool ion = ion_parent(a1) >= 2;
         if (ion && !has_electron(code))
             throw LibraryError(file + ": gas record " + std::to_string(r) +
                                " is an ion record but its formula has no electron");
         sp.XF1(k) = code;
         sp.XF2(k) =
-            identification_value(sp.A(i + kGasIdentification), file, i + kGasIdentification);
+            identification_value(raw(i + kGasIdentification), file, i + kGasIdentification);
         sp.KIND(k) = ion ? (a1 < 0 ? -1 : 1) : 0;
-        const double packed = sp.A(i + kGasCollision);
+        const double packed = raw(i + kGasCollision);
         const double n = std::trunc(packed * kPackScale);
         sp.SG(k) = n * kSigmaUnit;
         sp.EK(k) = (packed - n * kCollisionBase) * kWellUnit;
-        // Compacting in place: the destination never passes the source (k <= r).
+        // Compacting, in place when lib is A: the destination never passes the source (k <= r).
         for (long j = 1; j <= kGasCoefficients; ++j)
-            sp.A(kGasCoefficients * (k - 1) + j) = sp.A(i + kGasFirstCoefficient + j - 1);
+            sp.A(kGasCoefficients * (k - 1) + j) = raw(i + kGasFirstCoefficient + j - 1);
     }
     return k;
 }
@@ -247,14 +257,15 @@ void resolve_parents(State& S)
     }
 }
 
-//! Selects the condensed records (AK holds the raw library, taken values), appending them to
-//! the selection after `k` gases. Sets N and RK.
-void select_condensed(State& S, long taken, long k)
+//! Selects the condensed records from the raw library `lib` (taken values; it may be AK
+//! itself) into AK, appending them to the selection after `k` gases. Sets N and RK.
+void select_condensed(State& S, const double* lib, long taken, long k)
 {
     auto& sp = S.sp;
     const auto& MC = S.eq.MC;
     const std::string& file = S.io.r4_name;
     const long capacity = kBlockValues * kCondensedBlocks;
+    const auto raw = [lib](long i) { return lib[i - 1]; };
     long i = 1;  // start of the current record
     long q = 1;  // next free position of the compacted data blocks
     while (i < sp.NNK) {
@@ -263,11 +274,11 @@ void select_condensed(State& S, long taken, long k)
             note_short_library(file, "ends before " + where);
             break;
         }
-        const int code = formula_code(sp.AK(i + kCondensedCode), file, i);
-        const double b_value = sp.AK(i + kCondensedLength) + 0.5;
+        const int code = formula_code(raw(i + kCondensedCode), file, i);
+        const double b_value = raw(i + kCondensedLength) + 0.5;
         if (!(b_value >= 0 && b_value < kAbsurdLength))
             throw LibraryError(file + ": " + where + " has a bad length " +
-                               std::to_string(sp.AK(i + kCondensedLength)));
+                               std::to_string(raw(i + kCondensedLength)));
         const long B = static_cast<long>(b_value);
         if (code == 0) {
             note_short_library(file, "has an empty record at position " + std::to_string(i));
@@ -282,7 +293,7 @@ void select_condensed(State& S, long taken, long k)
             break;
         }
         if (elements_present(code, MC)) {
-            const double x_value = B > 0 ? sp.AK(i + kCondensedHead) + 0.5 : 0.0;
+            const double x_value = B > 0 ? raw(i + kCondensedHead) + 0.5 : 0.0;
             const long X = x_value >= 0 && x_value < kAbsurdLength ? static_cast<long>(x_value) : 0;
             if (X < 1 || B != 1 + kIntervalValues * X)
                 throw LibraryError(file + ": " + where + " has " + std::to_string(B) +
@@ -291,13 +302,14 @@ void select_condensed(State& S, long taken, long k)
             if (k == kMaxSpecies) too_many_species(S);
             ++k;
             sp.XF1(k) = -code;
-            sp.XF2(k) = identification_value(sp.AK(i + kCondensedIdentification), file,
+            sp.XF2(k) = identification_value(raw(i + kCondensedIdentification), file,
                                              i + kCondensedIdentification);
             sp.KIND(k) = 0;
             sp.SG(k) = 0;
             sp.EK(k) = 0;
-            // Compacting in place: the destination never passes the source (q <= i + 3).
-            for (long j = 0; j < B; ++j) sp.AK(q + j) = sp.AK(i + kCondensedHead + j);
+            // Compacting, in place when lib is AK: the destination never passes the source
+            // (q <= i + 3).
+            for (long j = 0; j < B; ++j) sp.AK(q + j) = raw(i + kCondensedHead + j);
             q += B;
         }
         i += B + kCondensedHead;
@@ -377,8 +389,10 @@ void OTBOR(State& S)
 
     LibraryValues* kept_r3 = S.io.keep_libraries ? &S.io.r3_values : nullptr;
     LibraryValues* kept_r4 = S.io.keep_libraries ? &S.io.r4_values : nullptr;
-    const long gas_taken = read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks, kept_r3);
-    sp.NG = static_cast<int>(select_gases(S, gas_taken));
+    const double* gas_lib = nullptr;
+    const long gas_taken =
+        read_library(S.io.r3, S.io.r3_name, 3, sp.A, kGasBlocks, kept_r3, gas_lib);
+    sp.NG = static_cast<int>(select_gases(S, gas_lib, gas_taken));
     if (S.io.out != nullptr) S.io.out->write(ng_line, {Value::integer(sp.NG)});
     require_element_species(S);
 
@@ -387,8 +401,10 @@ void OTBOR(State& S)
     // as an ion.
     resolve_parents(S);
 
-    const long condensed_taken = read_library(S.io.r4, S.io.r4_name, 4, sp.AK, kCondensedBlocks, kept_r4);
-    select_condensed(S, condensed_taken, sp.NG);
+    const double* condensed_lib = nullptr;
+    const long condensed_taken = read_library(S.io.r4, S.io.r4_name, 4, sp.AK, kCondensedBlocks,
+                                              kept_r4, condensed_lib);
+    select_condensed(S, condensed_lib, condensed_taken, sp.NG);
     if (S.io.out != nullptr)
         S.io.out->write(n_line, {Value::integer(sp.N), Value::integer(sp.NG),
                                  Value::integer(sp.RK)});

@@ -3,9 +3,10 @@
 #include "thermo/thermo.h"
 #include "thermo/viscosity.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 
 namespace tev {
 
@@ -124,48 +125,66 @@ void TEPL(State& S)
         tr.NT(i) = pure_gas_viscosity(eq.MK(i), T, sp.SG(i), sp.EK(i));
     }
 
-    // The molar masses change only with a new selection: the terms of a pair that depend on
-    // them alone are kept.
-    const auto pairs = static_cast<std::size_t>(sp.NG) * static_cast<std::size_t>(sp.NG);
-    if (tr.PAIR_MI.size() != pairs) {
-        tr.PAIR_MI.assign(pairs, std::numeric_limits<double>::quiet_NaN());
-        tr.PAIR_MJ.assign(pairs, std::numeric_limits<double>::quiet_NaN());
-        tr.PAIR_ROOT4.assign(pairs, 0.0);
-        tr.PAIR_DEN.assign(pairs, 0.0);
-        tr.PAIR_MS.assign(pairs, 0.0);
-    }
-    const auto pair = [&](int i, int j, double mi, double mj) {
-        const auto k = static_cast<std::size_t>(i - 1) * static_cast<std::size_t>(sp.NG) +
-                       static_cast<std::size_t>(j - 1);
-        if (!(tr.PAIR_MI[k] == mi && tr.PAIR_MJ[k] == mj)) {
-            tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
-            tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
-            tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
-                                    ((mi + mj) * (mi + mj));
-            tr.PAIR_MI[k] = mi;
-            tr.PAIR_MJ[k] = mj;
+    // The molar masses change only with a new selection: the terms of every pair that depend
+    // on them alone are formed when a mass has changed and kept until then.
+    const auto ng = static_cast<std::size_t>(sp.NG);
+    if (tr.PAIR_MK.size() != ng ||
+        !std::equal(tr.PAIR_MK.begin(), tr.PAIR_MK.end(), eq.MK.data())) {
+        tr.PAIR_MK.assign(eq.MK.data(), eq.MK.data() + ng);
+        tr.PAIR_ROOT4.assign(ng * ng, 0.0);
+        tr.PAIR_DEN.assign(ng * ng, 0.0);
+        tr.PAIR_MS.assign(ng * ng, 0.0);
+        for (int i = 1; i <= sp.NG; ++i) {
+            const double mi = eq.MK(i);
+            for (int j = 1; j <= sp.NG; ++j) {
+                if (j == i) continue;
+                const double mj = eq.MK(j);
+                const std::size_t k = static_cast<std::size_t>(i - 1) * ng +
+                                      static_cast<std::size_t>(j - 1);
+                tr.PAIR_ROOT4[k] = std::pow(mj / mi, 0.25);
+                tr.PAIR_DEN[k] = kTwoSqrtTwo * std::sqrt(1 + mi / mj);
+                tr.PAIR_MS[k] = 1 + kMasonSaxena * (mi - kMasonSaxenaMass * mj) * (mi - mj) /
+                                        ((mi + mj) * (mi + mj));
+            }
         }
-        return k;
-    };
+    }
+
+    // The gases with a viscosity, the partners of every main term, in ascending order (as
+    // offsets j-1 from the first gas).
+    std::array<std::size_t, decltype(tr.NT)::size()> partners;
+    std::size_t partner_count = 0;
+    for (int j = 1; j <= sp.NG; ++j)
+        if (tr.NT(j) > 0) partners[partner_count++] = static_cast<std::size_t>(j - 1);
 
     // Mixture: Wilke's rule for the viscosity and the internal part, the Mason-Saxena weights
     // for the translational part. A trace gas is no main term but still a partner.
+    const double* const nt = tr.NT.data();
+    const double* const pr = eq.PR.data();
     for (int i = 1; i <= sp.NG; ++i) {
         if (!(eq.PR(i) >= kMinFraction && tr.NT(i) > 0)) continue;
         const double mi = eq.MK(i);
+        const std::size_t self = static_cast<std::size_t>(i - 1);
+        const std::size_t row = self * ng;
+        const double* const root4 = tr.PAIR_ROOT4.data() + row;
+        const double* const den = tr.PAIR_DEN.data() + row;
+        const double* const ms = tr.PAIR_MS.data() + row;
+        const double nti = nt[self];
+        const double pri = pr[self];
         double w1 = 0;  // sum of x_j/x_i Phi_ij
         double w2 = 0;  // sum of x_j/x_i Psi_ij
-        for (int j = 1; j <= sp.NG; ++j) {
-            if (j == i || !(tr.NT(j) > 0)) continue;
-            const double mj = eq.MK(j);
-            const std::size_t k = pair(i, j, mi, mj);
-            const double root = 1 + std::sqrt(tr.NT(i) / tr.NT(j)) * tr.PAIR_ROOT4[k];
-            const double phi = root * root / tr.PAIR_DEN[k];
-            const double psi = phi * tr.PAIR_MS[k];
-            const double y = eq.PR(j) / eq.PR(i);
+        const auto add_partner = [&](std::size_t j) {
+            const double root = 1 + std::sqrt(nti / nt[j]) * root4[j];
+            const double phi = root * root / den[j];
+            const double psi = phi * ms[j];
+            const double y = pr[j] / pri;
             w1 = w1 + y * phi;
             w2 = w2 + y * psi;
-        }
+        };
+        // The partners before the gas itself, then those after it.
+        std::size_t p = 0;
+        for (; p < partner_count && partners[p] < self; ++p) add_partner(partners[p]);
+        if (p < partner_count && partners[p] == self) ++p;
+        for (; p < partner_count; ++p) add_partner(partners[p]);
         tr.NSM = tr.NSM + tr.NT(i) / (1 + w1);
         tr.LS1 = tr.LS1 + tr.NT(i) / ((1 + w2) * mi) * eq.R0 * kEuckenTrans;
         tr.LS2 = tr.LS2 + (kEuckenCp * S.sp.CP(i) / eq.R0 - 1) / (mi * (1 + w1)) * tr.NT(i) *
@@ -209,27 +228,38 @@ void SIGMA(State& S)
         if (k > 0 && eq.P(k) > 0) tr.SX = tr.SX + eq.P(k);
     }
 
+    // The table positions of the species present: the amounts stay as they are during the
+    // integral.
+    std::array<int, kTableColumns> present;
+    int present_count = 0;
+    for (int d = 1; d <= listed; ++d) {
+        const int k = sp.NQ(d);
+        if (k > 0 && eq.P(k) > 0) present[static_cast<std::size_t>(present_count++)] = d;
+    }
+
     tr.EQ = 0;
     tr.PF = 0;
     tr.INT = 0;
     tr.DE = kEnergyStep;
     const double fixed_part = (eq.SK - tr.SX) * eq.MS * kFixedXsecWeight;
+    int z = 2;
     do {
         tr.EQ = tr.EQ + kEnergyStep;
         const double s = std::sqrt(tr.EQ);
-        int z = 2;
+        // s grows from step to step: the nodes below the last energy's node stay below.
         while (z < kGridNodes && lib.BQ(z) < s) ++z;
         // Cross-section sum at this energy: linear in sqrt(eps) between nodes z-1 and z, the
         // last segment extended beyond the grid.
-        tr.SQ = fixed_part;
-        for (int d = 1; d <= listed; ++d) {
-            const int k = sp.NQ(d);
-            if (!(k > 0 && eq.P(k) > 0)) continue;
-            const double q =
-                ((lib.BQ(z) - s) * lib.QJ(z - 1, d) - (lib.BQ(z - 1) - s) * lib.QJ(z, d)) /
-                (lib.BQ(z) - lib.BQ(z - 1));
-            tr.SQ = tr.SQ + q * eq.P(k) * eq.MS * kListedWeight;
+        const double above = lib.BQ(z) - s;
+        const double below = lib.BQ(z - 1) - s;
+        const double width = lib.BQ(z) - lib.BQ(z - 1);
+        double sq = fixed_part;
+        for (int c = 0; c < present_count; ++c) {
+            const int d = present[static_cast<std::size_t>(c)];
+            const double q = (above * lib.QJ(z - 1, d) - below * lib.QJ(z, d)) / width;
+            sq = sq + q * eq.P(sp.NQ(d)) * eq.MS * kListedWeight;
         }
+        tr.SQ = sq;
         tr.PF1 = std::exp(tr.EQ / T * (-kKPerEv)) /
                  (neutral * std::pow(tr.EQ, 1.5) * tr.SQ + coulomb) * std::pow(tr.EQ, 2.5);
         tr.INT = (tr.PF1 + tr.PF) * kHalfStep + tr.INT;

@@ -438,6 +438,9 @@ TEST(RealField, ReadsTheCorrectlyRoundedValueOfEveryDigitString)
         // Sixteen columns, as the species libraries hold their numbers, in half the cases.
         if (fortran.size() > 16 && fortran.size() <= 18 && rng() % 2 == 0)
             fortran.erase(0, fortran.size() - 16);
+        // Eleven, as the cross-section table holds them.
+        if (fortran.size() > 11 && fortran.size() <= 13 && rng() % 2 == 0)
+            fortran.erase(0, fortran.size() - 11);
         if (const auto e = fortran.find('e'); e != std::string::npos) fortran[e] = 'D';
         double x = 12345;
         if (!std::isfinite(expected)) {

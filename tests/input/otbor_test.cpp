@@ -221,8 +221,13 @@ TEST_F(SpeciesSelection, KeptLibrariesSelectAsTheFilesWould)
     select({kH, kO});
     select({kH, kC, kN, kO, kE});
     const auto fresh_numbers = selected_numbers();
-    const auto fresh_A = S->sp.A;
-    const auto fresh_AK = S->sp.AK;
+    // The selected data: the coefficients of each gas, RK values of the condensed blocks (what lies beyond
+    // them is no species' data).
+    const auto selected = [&](const double* first, long count) {
+        return std::vector<double>(first, first + count);
+    };
+    const auto fresh_A = selected(S->sp.A.data(), tev::libfmt::kGasCoefficients * S->sp.NG);
+    const auto fresh_AK = selected(S->sp.AK.data(), S->sp.RK);
 
     r3.close();
     r4.close();
@@ -233,8 +238,8 @@ TEST_F(SpeciesSelection, KeptLibrariesSelectAsTheFilesWould)
     r4.close();
     select({kH, kC, kN, kO, kE});
     EXPECT_EQ(selected_numbers(), fresh_numbers);
-    EXPECT_EQ(S->sp.A.v, fresh_A.v);
-    EXPECT_EQ(S->sp.AK.v, fresh_AK.v);
+    EXPECT_EQ(selected(S->sp.A.data(), tev::libfmt::kGasCoefficients * S->sp.NG), fresh_A);
+    EXPECT_EQ(selected(S->sp.AK.data(), S->sp.RK), fresh_AK);
 }
 
 // A selection of library numbers 5, 12, 33, 57; number 20 (chlorine) is not selected.

@@ -136,6 +136,33 @@ TEST_F(Tepl, LightGasInHeavyGasFollowsWilkesRule)
     EXPECT_NEAR(S->tr.NSM, 16.9e-6, 0.02 * 16.9e-6);
 }
 
+TEST_F(Tepl, NewSelectionWithOtherMassesFormsThePairTermsAgain)
+{
+    // The pair terms are kept between calls; a selection that keeps the gas count but
+    // changes a molar mass must not reuse the old ones.
+    add_gas(0.5, 2.016, 2.827, 59.7, 6.9);
+    add_gas(0.5, 28.0134, 3.798, 71.4, 6.96);
+    tev::TEPL(*S);
+    S->eq.PR(1) = 0.5;
+    S->eq.PR(2) = 0.5;
+    S->eq.MK(1) = 31.9988;  // O2 takes the place of H2
+    tev::TEPL(*S);
+    const double kept = S->tr.NSM;
+
+    auto fresh = std::make_unique<State>();
+    fresh->eq.R0 = S->eq.R0;
+    fresh->pt.T = S->pt.T;
+    fresh->sp.NG = fresh->sp.N = 2;
+    for (int i = 1; i <= 2; ++i) {
+        fresh->eq.PR(i) = 0.5;
+        fresh->eq.MK(i) = S->eq.MK(i);
+        fresh->sp.SG(i) = S->sp.SG(i);
+        fresh->sp.EK(i) = S->sp.EK(i);
+    }
+    tev::TEPL(*fresh);
+    EXPECT_EQ(kept, fresh->tr.NSM);
+}
+
 TEST_F(Tepl, TraceGasIsNoMainTermButStillAPartner)
 {
     const int main_gas = add_gas(1.0, 28.0, 3.8, 71.4, 7.0);
