@@ -4,7 +4,8 @@
 // comment after each is its dictionary entry: meaning, unit in brackets, index range.
 // Everything starts at zero (flags false, names blank), each field by its own initializer: the
 // program default-initializes its state, so a field without one would start undefined. The
-// driver then sets the run-wide defaults. Pressures inside the calculation are in physical atmospheres, in the task in MPa.
+// driver then sets the run-wide defaults. Pressures inside the calculation are in physical
+// atmospheres, in the task in MPa.
 #pragma once
 
 #include <cstdint>
