@@ -637,16 +637,21 @@ protected:
         S->lib.MU(8) = 15.999;
         tev::INITIA(*S);
     }
+    // Mole fractions of the solution reached, against the element-potential solution.
+    void expect_the_independent_solution() const
+    {
+        const auto x = potentials_solution(*S, 1.0);
+        for (int I = 1; I <= 6; ++I)
+            EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
+                << "species " << I;
+    }
 };
 
 TEST_F(EquiliAfterInitia, ColdStartAgreesWithTheIndependentSolution)
 {
     tev::EQUILI(*S);
     ASSERT_FALSE(S->st.equili_unconverged);
-    const auto x = potentials_solution(*S, 1.0);
-    for (int I = 1; I <= 6; ++I)
-        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
-            << "species " << I;
+    expect_the_independent_solution();
     EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
 }
 
@@ -659,10 +664,7 @@ TEST_F(EquiliAfterInitia, WarmStartFromAnotherStateGivesTheColdStartComposition)
     S->pt.PP = 20;
     S->eq.FB = true;  // as after a temperature step
     tev::EQUILI(*S);
-    const auto x = potentials_solution(*S, 1.0);
-    for (int I = 1; I <= 6; ++I)
-        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
-            << "species " << I;
+    expect_the_independent_solution();
 }
 
 // The solver keeps each species' reaction from one call to the next. A new start, whose basis
@@ -704,10 +706,7 @@ TEST_F(EquiliAfterInitia, KeptReactionsFollowANewStartAndSpeciesThatTradePlaces)
     S->pt.T = 2900;
     tev::EQUILI(*S);
     ASSERT_FALSE(S->st.equili_unconverged);
-    const auto x = potentials_solution(*S, 1.0);
-    for (int I = 1; I <= 6; ++I)
-        EXPECT_NEAR(std::log(fraction(I)), std::log(x[static_cast<std::size_t>(I)]), 2e-3)
-            << "species " << I;
+    expect_the_independent_solution();
     EXPECT_NEAR(element_total(*S, 1), 2 * kWaterPerKg, 1e-10);
 }
 
