@@ -1622,6 +1622,10 @@ void RecordReader::read(const Layout& layout, std::span<Value> values)
                 });
 }
 
+namespace {
+[[gnu::always_inline]] inline bool parse_real(std::string_view field, double& out);
+}  // namespace
+
 bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* out, bool to_end)
 {
     const std::vector<std::size_t>& widths = layout.real_widths_;
@@ -1664,7 +1668,7 @@ bool RecordReader::read_reals(const Layout& layout, std::size_t count, double* o
             col < line.size() ? std::string_view(line.data() + col, std::min(w, line.size() - col))
                               : std::string_view();
         double x = 0;
-        if (!parse_real_field(field, x)) {
+        if (!parse_real(field, x)) {
             taken_ = taken;
             bad_field(field, col, col + w, false);
         }
@@ -1887,7 +1891,7 @@ bool read_exact(std::string_view field, double& out)
 //! nine digits and a two-digit exponent with its letter and sign (" 1.594170326E-06"), in a
 //! few word operations, under the conditions of read_exact. False, with `out` untouched, for
 //! any other field of sixteen columns.
-bool read_library_form(const char* f, double& out)
+[[gnu::always_inline]] inline bool read_library_form(const char* f, double& out)
 {
     if constexpr (std::endian::native != std::endian::little) {
         return false;
@@ -1991,13 +1995,17 @@ bool read_library_form(const char* f, double& out)
     return read_exact(field, out) || read_general(field, out);
 }
 
-}  // namespace
-
-bool parse_real_field(std::string_view field, double& out)
+//! parse_real_field, also inlined where the libraries are read: the sixteen-column form of
+//! the species libraries is taken in place, the rarer forms by a call.
+[[gnu::always_inline]] inline bool parse_real(std::string_view field, double& out)
 {
     if (field.size() == 16 && read_library_form(field.data(), out)) return true;
     if (field.size() == 11 && read_table11_form(field.data(), out)) return true;
     return read_table_form(field, out) || read_other(field, out);
 }
+
+}  // namespace
+
+bool parse_real_field(std::string_view field, double& out) { return parse_real(field, out); }
 
 }  // namespace tev
