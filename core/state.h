@@ -147,7 +147,8 @@ struct EquilRec {
     int BASIS_M = 0;
     Array1<int, kBasisSize> BASIS_CODES;
     Array2<double, kBasisSize, kBasisSize> BASIS_BLB;
-    //! Each call and each change of the basis starts a new epoch of the KC memo below.
+    //! Each call, each change of the basis and each change of the temperature factor F or of
+    //! the negative-ion switch F5 within a call starts a new epoch of the KC memo below.
     std::int64_t EPOCH = 0;
     //! The solver's memo of formulas: species I, whose codes were FS_A1(I) and FS_A2(I), has
     //! FS_N(I) elements, FS_J(k, I) with signed atom count FS_C(k, I) (k = 1..FS_N(I)).
@@ -157,12 +158,9 @@ struct EquilRec {
     Array2<int, 4, 500> FS_J;
     Array2<int, 4, 500> FS_C;
     Array1<bool, 500> FS_NEGATIVE;
-    //! The ln equilibrium constant KC(I) of that reaction, formed at the temperature factor
-    //! KC_F(I) with negative ions switched off or not (KC_OFF(I)), while KC_EPOCH(I) equals
-    //! EPOCH: within one call the temperature stands, so it is summed once per basis and factor.
+    //! The ln equilibrium constant KC(I) of that reaction while KC_EPOCH(I) equals EPOCH:
+    //! within one call the temperature stands, so it is summed once per epoch.
     Array1<double, 500> KC;
-    Array1<double, 500> KC_F;
-    Array1<bool, 500> KC_OFF;
     Array1<std::int64_t, 500> KC_EPOCH;
     double MMC = 0;             //!< smallest significant amount [mol/kg]
     double E1 = 0;              //!< affinity tolerance 5e-5 (single precision)

@@ -141,12 +141,14 @@ private:
         bool settled = false;      // within tolerance, or absent and not forming: no step
         double PI = 0, LPI = 0;    // the amount as the visit takes it, and its logarithm
         double C = 0;              // affinity [RT]
+        int MM = 1;                // 0: Newton update; 1: logarithmic update
     };
     // Inlined into the visit: it runs for every species in every pass, and the call itself
     // cost about a tenth of the solver's instructions.
     [[gnu::always_inline]] inline Affinity affinity(int I, bool minor_skip);
     bool in_balance();
-    bool visit(int I);  // false: the passes end at once (exhausted basis species)
+    // Inlined into the pass, whose loop does little else.
+    [[gnu::always_inline]] inline bool visit(int I);  // false: the passes end at once (exhausted basis species)
     void reaction_coefficients(int I, int A1, long A2);
     void exchange_basis(int I, int I2, double PI, double LPI);
     Next complete(bool no_gas);
@@ -154,6 +156,7 @@ private:
     Next finish_heat_capacity();
     bool condensed_changed() const;
     bool basis_moved() const;
+    void forget_changed_formulas();
     void keep_basis();
     Next pressure_search();
     Next charges();
@@ -175,9 +178,6 @@ private:
     bool BNONCOND[kBasisSize + 1] = {};
 
     double AEQ = 0;  // total gas amount [mol/kg]
-    double KEQ = 0;  // ln equilibrium constant of the current formation reaction
-    double DEQ = 0;  // curvature of the affinity along the reaction
-    int MM = 0;      // 0: Newton update; 1: logarithmic update
     int passes = 0;
     int corrections = 0;
     int pressure_steps = 0;
@@ -209,6 +209,7 @@ void Solver::run()
     // Entry. The temperature is new; the basis may have changed since the last call.
     ++eq.EPOCH;
     if (basis_moved()) keep_basis();
+    forget_changed_formulas();
     index_basis();
     eq.F = 1;
     sp.JA = 1;
@@ -251,6 +252,16 @@ bool Solver::basis_moved() const
     return false;
 }
 
+// A species whose codes differ from those its reaction was formed for (a new selection put
+// another species at its index) forms its reaction again at its next visit. The codes change
+// only between calls: within one, an exchange flips the sign of XF2 alone.
+void Solver::forget_changed_formulas()
+{
+    for (int I = 1; I <= sp.N; ++I)
+        if (eq.FS_A1(I) != sp.XF1(I) || eq.FS_A2(I) != static_cast<long>(std::fabs(sp.XF2(I))))
+            eq.RC_EPOCH(I) = 0;
+}
+
 void Solver::index_basis()
 {
     for (int I1 = 1; I1 <= sp.M; ++I1) {
@@ -275,14 +286,18 @@ void Solver::keep_basis()
 // One relaxation pass over the species that are not in the basis.
 Solver::Next Solver::pass()
 {
-    if (!task.FM) eq.F5 = false;
+    if (!task.FM && eq.F5) {
+        eq.F5 = false;
+        ++eq.EPOCH;  // the constants of negative ions switch on
+    }
     if (task.FHAC) eq.FB = false;
     eq.FF = true;
     sp.JA = -sp.JA;
 
-    AEQ = 0;
+    double gas = 0;
     for (int I = 1; I <= sp.N; ++I)
-        if (sp.XF1(I) > 0 && eq.P(I) > 0) AEQ += eq.P(I);
+        if (sp.XF1(I) > 0 && eq.P(I) > 0) gas += eq.P(I);
+    AEQ = gas;
     if (AEQ < eq.MMC) return Next::kNoGas;
 
     // Logarithm of the factor that turns an amount into a partial pressure [ln atm].
@@ -389,7 +404,7 @@ void Solver::exchange_basis(int I, int I2, double PI, double LPI)
 }
 
 // Affinity of the formation reaction of species I (not in the basis) from the current basis,
-// as a visit sees it; leaves the reaction coefficients in RC(., I), KEQ and MM. minor_skip: a gas
+// as a visit sees it; leaves the reaction coefficients in RC(., I). minor_skip: a gas
 // below the minor fraction is passed over (the skipping mode of the passes).
 Solver::Affinity Solver::affinity(int I, bool minor_skip)
 {
@@ -406,14 +421,14 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
     if (A1 > 0 && PI == 0) PI = kLogFloor;  // no logarithm of an empty gas: smallest log form
     const double LPI = A1 < 0 ? 0.0 : (PI < 0 ? PI : log_of(I, PI));
     double Q = A1 < 0 ? 0.0 : -(LPI + eq.AA);
-    if (eq.RC_EPOCH(I) != eq.BASIS_EPOCH || eq.FS_A1(I) != A1 || eq.FS_A2(I) != A2)
-        reaction_coefficients(I, A1, A2);
+    if (eq.RC_EPOCH(I) != eq.BASIS_EPOCH) reaction_coefficients(I, A1, A2);
     const int nz = eq.RC_NZ(I);
     // ln K of the reaction: the species' own term (a negative ion switched off takes kIonOff
     // instead) and the basis species' terms, in basis order.
     const double F = eq.F;
     const bool ion_off = eq.RC_NEGATIVE(I) && eq.F5 && I > M;
-    if (eq.KC_EPOCH(I) == eq.EPOCH && eq.KC_F(I) == F && eq.KC_OFF(I) == ion_off) {
+    double KEQ = 0;  // ln equilibrium constant of the reaction
+    if (eq.KC_EPOCH(I) == eq.EPOCH) {
         KEQ = eq.KC(I);
     } else {
         const double T = pt.T;
@@ -425,12 +440,10 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
             KEQ = KEQ + e * (sp.ENT(J) / T * F - sp.S(J)) / eq.R0;
         }
         eq.KC(I) = KEQ;
-        eq.KC_F(I) = F;
-        eq.KC_OFF(I) = ion_off;
         eq.KC_EPOCH(I) = eq.EPOCH;
     }
 
-    MM = 1;
+    int MM = 1;
     for (int k = 1; k <= nz; ++k) {
         const int I1 = eq.RC_POS(k, I);
         const double e = eq.RC(I1, I);
@@ -442,6 +455,7 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
         if (A1 < 0 || PI * 100 >= eq.P(J)) MM = 0;
         if (BNONCOND[I1]) Q = Q + e * (eq.LP(I1) + eq.AA);
     }
+    a.MM = MM;
     a.PI = PI;
     a.LPI = LPI;
     a.C = KEQ + Q;  // affinity [RT]: positive when species I should grow
@@ -458,16 +472,12 @@ Solver::Affinity Solver::affinity(int I, bool minor_skip)
 // Leaves the state as it found it.
 bool Solver::in_balance()
 {
-    const double KEQ0 = KEQ;
-    const int MM0 = MM;
     bool all = true;
     for (int I = 1; I <= sp.N && all; ++I) {
         if (static_cast<long>(sp.XF2(I)) < 0) continue;
         const Affinity a = affinity(I, false);
         if (!a.passed_over && !a.settled) all = false;
     }
-    KEQ = KEQ0;
-    MM = MM0;
     return all;
 }
 
@@ -491,6 +501,7 @@ bool Solver::visit(int I)
     double PI = a.PI;
     double LPI = a.LPI;
     const double C = a.C;
+    int MM = a.MM;
 
     auto store = [&] {
         eq.P(I) = PI;
@@ -500,7 +511,7 @@ bool Solver::visit(int I)
 
     eq.FF = false;
     double MIN = C <= 0 ? PI : kGrowBound;
-    DEQ = A1 < 0 ? 0.0 : 1 / PI;
+    double DEQ = A1 < 0 ? 0.0 : 1 / PI;  // curvature of the affinity along the reaction
     const int nz = eq.RC_NZ(I);
     for (int k = 1; k <= nz; ++k) {
         const int I1 = eq.RC_POS(k, I);
@@ -656,6 +667,7 @@ Solver::Next Solver::derivative_start()
 {
     if (eq.F1) return finish_heat_capacity();
     eq.F = 1 + (-kDerivStep) / pt.T;
+    ++eq.EPOCH;  // the constants at T + 0.1 K
     return Next::kPass;
 }
 
