@@ -77,7 +77,7 @@ inline std::uint64_t scaled(u128 g, std::uint64_t cp)
 //! m * 10^e with the trailing zeros of m moved into e (m nonzero).
 inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
 {
-    if (m % 10 != 0) return {m, e};  // most often the zero just dropped was the only one
+    if (m % 10 != 0) return {m, e};  // most often none
     while (m % 100000000 == 0) {
         m /= 100000000;
         e += 8;
@@ -97,25 +97,16 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     return {m, e};
 }
 
-}  // namespace shortest_detail
-
-//! The shortest decimal that reads back as |x| (x finite and nonzero): of the decimals inside
-//! the interval of reals that round to |x|, one with the fewest significant digits; of those,
-//! the nearest to |x|, an exact tie going to the even last digit. These are the digits the
-//! standard shortest conversion (std::to_chars without a precision) writes.
-[[gnu::always_inline]] inline DecimalDigits shortest_digits(double x)
+//! The shortest digits of c * 2^q (c nonzero) before their trailing zeros are dropped: a
+//! decimal m * 10^e of as many digits as the shortest one, zeros included. `symmetric`: the
+//! interval of reals that round to it reaches half a unit below, not a quarter. For a normal
+//! double with the symmetric interval m has 16 or 17 digits: m lies from c to 10c, up to a
+//! multiple of 10 next to it.
+[[gnu::always_inline]] inline DecimalDigits padded_shortest_digits(std::uint64_t c, int q,
+                                                                   bool symmetric)
 {
-    using namespace shortest_detail;
-    const auto bits = std::bit_cast<std::uint64_t>(x);
-    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    const std::uint64_t c = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-    const int q = biased == 0 ? -1074 : biased - 1075;
     // The interval's ends belong to it when c is even.
     const std::uint64_t open = c & 1;
-    // Only a quarter unit below at the smallest significand of a normal exponent above the
-    // first; the exponents of the subnormals and the first normal one share one spacing.
-    const bool symmetric = fraction != 0 || biased <= 1;
     const std::uint64_t cb = c << 2;
     const std::uint64_t cb_low = symmetric ? cb - 2 : cb - 1;
     const std::uint64_t cb_high = cb + 2;
@@ -132,7 +123,7 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     const std::uint64_t t10 = s10 + 10;
     const bool s10_in = low + open <= s10 << 2;
     const bool t10_in = (t10 << 2) + open <= high;
-    if (s10_in != t10_in) return without_trailing_zeros((s10_in ? s10 : t10) / 10, k + 1);
+    if (s10_in != t10_in) return {s10_in ? s10 : t10, k};
     // Otherwise s or s + 1, whichever is inside, or the nearer (a tie to the even one).
     const std::uint64_t t = s + 1;
     const bool s_in = low + open <= s << 2;
@@ -140,6 +131,27 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     if (s_in != t_in) return {s_in ? s : t, k};
     const std::uint64_t mid = (s << 2) + 2;
     return {v < mid || (v == mid && (s & 1) == 0) ? s : t, k};
+}
+
+}  // namespace shortest_detail
+
+//! The shortest decimal that reads back as |x| (x finite and nonzero): of the decimals inside
+//! the interval of reals that round to |x|, one with the fewest significant digits; of those,
+//! the nearest to |x|, an exact tie going to the even last digit. These are the digits the
+//! standard shortest conversion (std::to_chars without a precision) writes.
+inline DecimalDigits shortest_digits(double x)
+{
+    using namespace shortest_detail;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t c = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int q = biased == 0 ? -1074 : biased - 1075;
+    // Only a quarter unit below at the smallest significand of a normal exponent above the
+    // first; the exponents of the subnormals and the first normal one share one spacing.
+    const bool symmetric = fraction != 0 || biased <= 1;
+    const DecimalDigits padded = padded_shortest_digits(c, q, symmetric);
+    return without_trailing_zeros(padded.significand, padded.exponent);
 }
 
 }  // namespace tev
