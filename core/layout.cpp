@@ -1273,12 +1273,11 @@ inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits, in
 {
     // The 17 digits are a lead digit and two lanes of 8. The trailing zeros, which are not
     // written, are counted in the lanes: a lane's last digit is its highest byte.
-    const auto lead = static_cast<std::uint32_t>(digits / 10000000000000000);
-    const std::uint64_t rest = digits - std::uint64_t{lead} * 10000000000000000;
-    const auto upper = static_cast<std::uint32_t>(rest / 100000000);
-    const std::uint64_t high = digit_lanes(upper);
+    const auto first_9 = static_cast<std::uint32_t>(digits / 100000000);
+    const std::uint32_t lead = first_9 / 100000000;
+    const std::uint64_t high = digit_lanes(first_9 - lead * 100000000);
     const std::uint64_t low =
-        digit_lanes(static_cast<std::uint32_t>(rest - std::uint64_t{upper} * 100000000));
+        digit_lanes(static_cast<std::uint32_t>(digits - std::uint64_t{first_9} * 100000000));
     const int zeros = std::countl_zero(low) / 8 + (low == 0 ? std::countl_zero(high) / 8 : 0);
     const int d = 17 - zeros;  // the significant digits
     auto put_17_digits = [&](char* at) {
