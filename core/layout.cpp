@@ -1297,7 +1297,8 @@ inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits, in
         std::memcpy(decimals, p + e + 1, 16);
         std::memcpy(p + e + 2, decimals, 16);
         p[e + 1] = '.';
-        return p + e + 2 + std::max(d - 1 - e, 1);
+        // The digits and the point, or a whole number's e + 1 digits, the point and a zero.
+        return p + std::max(d + 1, e + 3);
     }
     // "0." and the digits: below 1 in fixed notation after up to 2 zeros, else in the E form
     // with the exponent of 0.ddd.
