@@ -74,6 +74,18 @@ inline std::uint64_t scaled(u128 g, std::uint64_t cp)
     return w2 | ((w1 | (static_cast<std::uint64_t>(low) >> 59)) != 0);
 }
 
+//! scaled(g, cp) from the upper 64 bits of g alone, when that is sure: the product of cp and
+//! the lower 64 bits is below 2^123 (cp < 2^59), short of a unit of the scaled value by a
+//! factor of 32. A fraction word w of the shorter product with 1 <= w <= 2^64 - 2^59 takes
+//! no carry from it and is already nonzero: the scaled value is the integer part with its
+//! last bit set. Returns whether it was sure.
+inline bool scaled_by_upper(std::uint64_t g_upper, std::uint64_t cp, std::uint64_t& out)
+{
+    const u128 p = static_cast<u128>(g_upper) * cp;
+    out = static_cast<std::uint64_t>(p >> 64) | 1;
+    return static_cast<std::uint64_t>(p) - 1 < 0 - (std::uint64_t{1} << 59);
+}
+
 //! m * 10^e with the trailing zeros of m moved into e (m nonzero).
 inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
 {
@@ -113,9 +125,18 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     const int k = symmetric ? floor_log10_pow2(q) : floor_log10_three_quarters_pow2(q);
     const int h = q + floor_log2_pow10(-k) + 1;
     const u128 g = kScaledPow10[static_cast<std::size_t>(kMaxK - k)];
-    const std::uint64_t v = scaled(g, cb << h);
-    const std::uint64_t low = scaled(g, cb_low << h);
-    const std::uint64_t high = scaled(g, cb_high << h);
+    // Most often the upper half of g settles all three; otherwise (about 1 value in 10, and
+    // every value with a bound that scales to an integer) the full products do.
+    const auto g_upper = static_cast<std::uint64_t>(g >> 64);
+    std::uint64_t v = 0;
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    if (!(scaled_by_upper(g_upper, cb << h, v) & scaled_by_upper(g_upper, cb_low << h, low) &
+          scaled_by_upper(g_upper, cb_high << h, high))) {
+        v = scaled(g, cb << h);
+        low = scaled(g, cb_low << h);
+        high = scaled(g, cb_high << h);
+    }
 
     const std::uint64_t s = v >> 2;
     // A multiple of 10^(k+1) inside: the one below |x| or the one above.
