@@ -74,11 +74,11 @@ inline std::uint64_t scaled(u128 g, std::uint64_t cp)
     return w2 | ((w1 | (static_cast<std::uint64_t>(low) >> 59)) != 0);
 }
 
-//! scaled(g, cp) from the upper 64 bits of g alone, when that is sure: the product of cp and
-//! the lower 64 bits is below 2^123 (cp < 2^59), short of a unit of the scaled value by a
-//! factor of 32. A fraction word w of the shorter product with 1 <= w <= 2^64 - 2^59 takes
-//! no carry from it and is already nonzero: the scaled value is the integer part with its
-//! last bit set. Returns whether it was sure.
+//! scaled(g, cp) from the upper 64 bits of g alone, when that is sure. The lower 64 bits add
+//! less than cp * 2^64 < 2^123 to the product: less than 2^59 to the fraction word w (bits
+//! 2^64..2^127) of the shorter product. With 1 <= w <= 2^64 - 2^59 that cannot carry into
+//! the integer part and the fraction stays nonzero: the scaled value is the integer part
+//! with its last bit set. Returns whether it was sure.
 inline bool scaled_by_upper(std::uint64_t g_upper, std::uint64_t cp, std::uint64_t& out)
 {
     const u128 p = static_cast<u128>(g_upper) * cp;
