@@ -75,15 +75,16 @@ inline std::uint64_t scaled(u128 g, std::uint64_t cp)
 }
 
 //! scaled(g, cp) from the upper 64 bits of g alone, when that is sure. The lower 64 bits add
-//! less than cp * 2^64 < 2^123 to the product: less than 2^59 to the fraction word w (bits
-//! 2^64..2^127) of the shorter product. With 1 <= w <= 2^64 - 2^59 that cannot carry into
-//! the integer part and the fraction stays nonzero: the scaled value is the integer part
-//! with its last bit set. Returns whether it was sure.
-inline bool scaled_by_upper(std::uint64_t g_upper, std::uint64_t cp, std::uint64_t& out)
+//! less than cp * 2^64 to the product: less than cp (at most cp_max) to the fraction word w
+//! (bits 2^64..2^127) of the shorter product. With 1 <= w <= 2^64 - cp_max that cannot carry
+//! into the integer part and the fraction stays nonzero: the scaled value is the integer
+//! part with its last bit set. Returns whether it was sure.
+inline bool scaled_by_upper(std::uint64_t g_upper, std::uint64_t cp, std::uint64_t cp_max,
+                            std::uint64_t& out)
 {
     const u128 p = static_cast<u128>(g_upper) * cp;
     out = static_cast<std::uint64_t>(p >> 64) | 1;
-    return static_cast<std::uint64_t>(p) - 1 < 0 - (std::uint64_t{1} << 59);
+    return static_cast<std::uint64_t>(p) - 1 < 0 - cp_max;
 }
 
 //! m * 10^e with the trailing zeros of m moved into e (m nonzero).
@@ -125,14 +126,16 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     const int k = symmetric ? floor_log10_pow2(q) : floor_log10_three_quarters_pow2(q);
     const int h = q + floor_log2_pow10(-k) + 1;
     const u128 g = kScaledPow10[static_cast<std::size_t>(kMaxK - k)];
-    // Most often the upper half of g settles all three; otherwise (about 1 value in 10, and
+    // Most often the upper half of g settles all three; otherwise (about 1 value in 25, and
     // every value with a bound that scales to an integer) the full products do.
     const auto g_upper = static_cast<std::uint64_t>(g >> 64);
     std::uint64_t v = 0;
     std::uint64_t low = 0;
     std::uint64_t high = 0;
-    if (!(scaled_by_upper(g_upper, cb << h, v) & scaled_by_upper(g_upper, cb_low << h, low) &
-          scaled_by_upper(g_upper, cb_high << h, high))) {
+    const std::uint64_t cp_max = cb_high << h;  // the upper bound's, the largest of the three
+    if (!(scaled_by_upper(g_upper, cb << h, cp_max, v) &
+          scaled_by_upper(g_upper, cb_low << h, cp_max, low) &
+          scaled_by_upper(g_upper, cp_max, cp_max, high))) {
         v = scaled(g, cb << h);
         low = scaled(g, cb_low << h);
         high = scaled(g, cb_high << h);
