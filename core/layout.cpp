@@ -1342,9 +1342,8 @@ inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits, in
     }
     // Brought to 17 digits with trailing zeros.
     const int d = decimal_length(shortest.significand);
-    return put_shortest_text(first, x < 0,
-                             shortest.significand * static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(17 - d)]),
-                             shortest.exponent + d - 1);
+    const auto scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(17 - d)]);
+    return put_shortest_text(first, x < 0, shortest.significand * scale, shortest.exponent + d - 1);
 }
 
 }  // namespace

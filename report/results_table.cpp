@@ -209,9 +209,10 @@ std::string ResultsTable::text() const
         for (std::size_t j = 0; j < species_.size(); ++j) {
             const int number = species_[j].first;
             in_order = in_order && j < r.fractions.size() && r.fractions[j].first == number;
-            const auto at = in_order ? r.fractions.begin() + static_cast<std::ptrdiff_t>(j)
-                                     : std::find_if(r.fractions.begin(), r.fractions.end(),
-                                                    [&](const auto& f) { return f.first == number; });
+            const auto at =
+                in_order ? r.fractions.begin() + static_cast<std::ptrdiff_t>(j)
+                         : std::find_if(r.fractions.begin(), r.fractions.end(),
+                                        [&](const auto& f) { return f.first == number; });
             *p++ = ',';
             p = put_shortest_real(p, at == r.fractions.end() ? 0.0 : at->second);
         }
