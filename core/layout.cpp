@@ -625,23 +625,32 @@ void put_digits(char* last, std::uint64_t n, int count)
     if (count == 1) *--last = static_cast<char>('0' + n % 10);
 }
 
-//! Writes n < 10^8 as exactly 8 decimal digits from `first` on. Each step splits all the
-//! lanes of one integer at once: two of 4 digits, then four of 2, then eight of 1; the quotients
-//! come from multiplications by rounded-up reciprocals, exact for these lane values.
-void put_8_digits(char* first, std::uint32_t n)
+//! The 8 decimal digits of n < 10^8, leading zeros included, as the values 0..9 of the bytes
+//! of one integer, the first digit in its lowest byte. Each step splits all the lanes of the
+//! integer at once: two of 4 digits, then four of 2, then eight of 1. The quotients come from
+//! multiplications by rounded-up reciprocals, exact for these lane values; a lane keeps its
+//! quotient in its lower half and the remainder in its upper half, both placed by one
+//! multiply-subtract: (x << b) - quotient * (divisor * 2^b - 1) for a half of b bits.
+std::uint64_t digit_lanes(std::uint32_t n)
 {
-    std::uint64_t x = (n / 10000) | (std::uint64_t{n % 10000} << 32);
+    const std::uint64_t thousands = n / 10000;
+    std::uint64_t x = (std::uint64_t{n} << 32) - thousands * ((std::uint64_t{10000} << 32) - 1);
     const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007f0000007f;  // x / 100
-    x = hundreds | ((x - hundreds * 100) << 16);
+    x = (x << 16) - hundreds * ((100 << 16) - 1);
     const std::uint64_t tens = ((x * 103) >> 10) & 0x000f000f000f000f;  // x / 10
-    x = tens | ((x - tens * 10) << 8);
-    x += 0x3030303030303030;  // '0' in every byte
+    return (x << 8) - tens * ((10 << 8) - 1);
+}
+
+//! Writes the 8 digits of digit_lanes as characters from `first` on.
+void put_digit_lanes(char* first, std::uint64_t lanes)
+{
+    lanes += 0x3030303030303030;  // '0' in every byte
     if constexpr (std::endian::native == std::endian::big) {
         std::uint64_t swapped = 0;
-        for (int k = 0; k < 8; ++k, x >>= 8) swapped = (swapped << 8) | (x & 0xff);
-        x = swapped;
+        for (int k = 0; k < 8; ++k, lanes >>= 8) swapped = (swapped << 8) | (lanes & 0xff);
+        lanes = swapped;
     }
-    std::memcpy(first, &x, 8);
+    std::memcpy(first, &lanes, 8);
 }
 
 //! The number of decimal digits of n, 1 <= n < 10^19.
@@ -1238,63 +1247,69 @@ bool exact_power_of_two(const DecimalDigits& dec, int j)
 
 namespace {
 
-//! Writes the text of x from its shortest digits `shortest` (x finite and nonzero): fixed
-//! notation with at least one decimal for an exponent from -3 to 14, the E form otherwise.
-inline char* put_shortest_text(char* first, bool minus, const DecimalDigits& shortest)
+//! The exponents of the E form of the shortest texts, 4 characters each, by the exponent
+//! from -323 (index 0) to 309, which span the doubles: "E-05", "E+12", "-123" (an exponent
+//! beyond two digits drops its letter).
+constexpr int kMinTextExponent = -323;
+constexpr auto kExponentTexts = [] {
+    std::array<std::array<char, 4>, 309 - kMinTextExponent + 1> texts{};
+    for (int exp10 = kMinTextExponent; exp10 <= 309; ++exp10) {
+        auto& t = texts[static_cast<std::size_t>(exp10 - kMinTextExponent)];
+        const int mag = exp10 < 0 ? -exp10 : exp10;
+        const char sign = exp10 < 0 ? '-' : '+';
+        t = mag > 99 ? std::array<char, 4>{sign, static_cast<char>('0' + mag / 100), '0', '0'}
+                     : std::array<char, 4>{'E', sign, '0', '0'};
+        t[2] = static_cast<char>('0' + mag / 10 % 10);
+        t[3] = static_cast<char>('0' + mag % 10);
+    }
+    return texts;
+}();
+
+//! Writes the shortest text of a nonzero value whose shortest digits are those of `digits`
+//! with trailing zeros up to 17 digits (10^16 <= digits < 10^17), the first digit's place
+//! being 10^e: fixed notation with at least one decimal for e from -3 to 14, the E form
+//! otherwise. Writes up to 33 bytes past `first` (the text has at most 24 characters).
+inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits, int e)
 {
-    // The digits (at most 17) end at buf + 24, written in pieces of 8 with leading zeros, the
-    // 17th alone; the bytes after them are there for the copies of fixed length below, which
-    // write more than they keep.
-    char buf[48] = {};
-    char* const end = buf + 24;
-    const std::uint64_t n = shortest.significand;
-    const auto high = static_cast<std::uint32_t>(n / 100000000);  // below 10^9
-    put_8_digits(end - 8, static_cast<std::uint32_t>(n - std::uint64_t{high} * 100000000));
-    if (high != 0) {
-        put_8_digits(end - 16, high % 100000000);
-        end[-17] = static_cast<char>('0' + high / 100000000);
-    }
-    const int d = decimal_length(shortest.significand);
-    const char* const digits = end - d;
-    const int e = shortest.exponent + d - 1;  // the exponent of the first digit
-    // A sign, "0.", up to 2 zeros and 17 digits; a sign, 15 digits and ".0"; or a sign, "0.",
-    // 17 digits and an exponent: at most 24 characters. The copies of fixed length write up to
-    // 41 bytes past `first`.
+    // The 17 digits are a lead digit and two lanes of 8. The trailing zeros, which are not
+    // written, are counted in the lanes: a lane's last digit is its highest byte.
+    const auto first_9 = static_cast<std::uint32_t>(digits / 100000000);
+    const std::uint32_t lead = first_9 / 100000000;
+    const std::uint64_t high = digit_lanes(first_9 - lead * 100000000);
+    const std::uint64_t low =
+        digit_lanes(static_cast<std::uint32_t>(digits - std::uint64_t{first_9} * 100000000));
+    const int zeros = std::countl_zero(low) / 8 + (low == 0 ? std::countl_zero(high) / 8 : 0);
+    const int d = 17 - zeros;  // the significant digits
+    auto put_17_digits = [&](char* at) {
+        *at = static_cast<char>('0' + lead);
+        put_digit_lanes(at + 1, high);
+        put_digit_lanes(at + 9, low);
+    };
     char* p = first;
-    if (minus) *p++ = '-';
-    if (e >= -3 && e < 15) {
-        // Fixed notation with the same significant digits and at least one decimal.
-        if (e < 0) {
-            std::memcpy(p, "0.000", 5);
-            p += 1 - e;
-            std::memcpy(p, digits, 24);
-            p += d;
-        } else if (d - 1 - e >= 1) {
-            std::memcpy(p, digits, 24);
-            p[e + 1] = '.';
-            std::memcpy(p + e + 2, digits + e + 1, 24);
-            p += d + 1;
-        } else {
-            std::memcpy(p, digits, 24);
-            std::memcpy(p + d, "0000000000000000", 16);
-            p += e + 1;
-            std::memcpy(p, ".0", 2);
-            p += 2;
-        }
-        return p;
+    *p = '-';
+    p += minus;
+    if (e >= 0 && e < 15) {
+        // Fixed notation from 1 on: the digits with the decimals moved one place on to make
+        // room for the point; the zeros after the significant digits give a whole number
+        // its decimal ".0". The move reads 16 bytes, past the digits when e > 0.
+        put_17_digits(p);
+        char decimals[16];
+        std::memcpy(decimals, p + e + 1, 16);
+        std::memcpy(p + e + 2, decimals, 16);
+        p[e + 1] = '.';
+        // The digits and the point, or a whole number's e + 1 digits, the point and a zero.
+        return p + std::max(d + 1, e + 3);
     }
-    // E form 0.dddE+XX; an exponent beyond two digits drops its letter.
-    *p++ = '0';
-    *p++ = '.';
-    std::memcpy(p, digits, 24);
+    // "0." and the digits: below 1 in fixed notation after up to 2 zeros, else in the E form
+    // with the exponent of 0.ddd.
+    const bool fixed = e >= -3 && e < 0;
+    std::memcpy(p, "0.00", 4);
+    p += fixed ? 1 - e : 2;
+    put_17_digits(p);
     p += d;
-    const int exp10 = e + 1;
-    const int mag = std::abs(exp10);
-    if (mag <= 99) *p++ = 'E';
-    *p++ = exp10 < 0 ? '-' : '+';
-    if (mag > 99) *p++ = static_cast<char>('0' + mag / 100);
-    std::memcpy(p, kDigitPairs + 2 * (mag % 100), 2);
-    return p + 2;
+    if (fixed) return p;
+    std::memcpy(p, kExponentTexts[static_cast<std::size_t>(e + 1 - kMinTextExponent)].data(), 4);
+    return p + 4;
 }
 
 //! put_shortest_real for the values whose binary significand has at most one bit below its
@@ -1325,7 +1340,10 @@ inline char* put_shortest_text(char* first, bool minus, const DecimalDigits& sho
         significant_digits(x, d, rounded, re);
         if (re != shortest.exponent + d - 1 || rounded != digits) return put(shortest_real_by_search(x));
     }
-    return put_shortest_text(first, x < 0, shortest);
+    // Brought to 17 digits with trailing zeros.
+    const int d = decimal_length(shortest.significand);
+    const auto scale = static_cast<std::uint64_t>(kPow10[static_cast<std::size_t>(17 - d)]);
+    return put_shortest_text(first, x < 0, shortest.significand * scale, shortest.exponent + d - 1);
 }
 
 }  // namespace
@@ -1334,16 +1352,24 @@ char* put_shortest_real(char* first, double x)
 {
     const auto bits = std::bit_cast<std::uint64_t>(x);
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    // Zero, infinity and not-a-number, and the values with at most one fraction bit set (the
-    // powers of two among them), leave the common way.
-    if ((fraction & (fraction - 1)) == 0 || (bits >> 52 & 0x7ff) == 0x7ff) {
+    const auto biased = static_cast<int>(bits >> 52 & 0x7ff);
+    // Zero, the subnormals, infinity and not-a-number, and the values with at most one
+    // fraction bit set (the powers of two among them), leave the common way.
+    if ((fraction & (fraction - 1)) == 0 || static_cast<unsigned>(biased - 1) >= 0x7fe) {
         if (x == 0) {
             std::memcpy(first, "0.0", 3);
             return first + 3;
         }
         return put_shortest_real_rare(first, x);
     }
-    return put_shortest_text(first, x < 0, shortest_digits(x));
+    // The interval of reals that round to x reaches half a unit to either side here, and the
+    // shortest digits, zeros included, number 16 or 17: brought to 17.
+    const DecimalDigits padded = shortest_detail::padded_shortest_digits(
+        fraction | (std::uint64_t{1} << 52), biased - 1075, true);
+    const bool short_one = padded.significand < 10000000000000000;
+    return put_shortest_text(first, (bits >> 63) != 0,
+                             short_one ? padded.significand * 10 : padded.significand,
+                             padded.exponent + 16 - short_one);
 }
 
 void append_shortest_real(std::string& out, double x)

@@ -131,7 +131,7 @@ std::string shortest_real(double x);
 //! Appends shortest_real(x) to `out`.
 void append_shortest_real(std::string& out, double x);
 //! The bytes put_shortest_real needs at its destination: its text has at most 24 characters,
-//! and it may write scratch bytes after them within this room.
+//! and it may write and read back scratch bytes after them within this room.
 constexpr std::size_t kShortestRealRoom = 48;
 //! Writes shortest_real(x) from `first`, which has kShortestRealRoom bytes of room, and returns
 //! the end of the text.

@@ -74,10 +74,23 @@ inline std::uint64_t scaled(u128 g, std::uint64_t cp)
     return w2 | ((w1 | (static_cast<std::uint64_t>(low) >> 59)) != 0);
 }
 
+//! scaled(g, cp) from the upper 64 bits of g alone, when that is sure. The lower 64 bits add
+//! less than cp * 2^64 to the product: less than cp (at most cp_max) to the fraction word w
+//! (bits 2^64..2^127) of the shorter product. With 1 <= w <= 2^64 - cp_max that cannot carry
+//! into the integer part and the fraction stays nonzero: the scaled value is the integer
+//! part with its last bit set. Returns whether it was sure.
+inline bool scaled_by_upper(std::uint64_t g_upper, std::uint64_t cp, std::uint64_t cp_max,
+                            std::uint64_t& out)
+{
+    const u128 p = static_cast<u128>(g_upper) * cp;
+    out = static_cast<std::uint64_t>(p >> 64) | 1;
+    return static_cast<std::uint64_t>(p) - 1 < 0 - cp_max;
+}
+
 //! m * 10^e with the trailing zeros of m moved into e (m nonzero).
 inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
 {
-    if (m % 10 != 0) return {m, e};  // most often the zero just dropped was the only one
+    if (m % 10 != 0) return {m, e};  // most often none
     while (m % 100000000 == 0) {
         m /= 100000000;
         e += 8;
@@ -97,34 +110,36 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     return {m, e};
 }
 
-}  // namespace shortest_detail
-
-//! The shortest decimal that reads back as |x| (x finite and nonzero): of the decimals inside
-//! the interval of reals that round to |x|, one with the fewest significant digits; of those,
-//! the nearest to |x|, an exact tie going to the even last digit. These are the digits the
-//! standard shortest conversion (std::to_chars without a precision) writes.
-[[gnu::always_inline]] inline DecimalDigits shortest_digits(double x)
+//! The shortest digits of c * 2^q (c nonzero) before their trailing zeros are dropped: a
+//! decimal m * 10^e of as many digits as the shortest one, zeros included. `symmetric`: the
+//! interval of reals that round to it reaches half a unit below, not a quarter. For a normal
+//! double with the symmetric interval m has 16 or 17 digits: m lies from c to 10c, up to a
+//! multiple of 10 next to it.
+[[gnu::always_inline]] inline DecimalDigits padded_shortest_digits(std::uint64_t c, int q,
+                                                                   bool symmetric)
 {
-    using namespace shortest_detail;
-    const auto bits = std::bit_cast<std::uint64_t>(x);
-    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
-    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    const std::uint64_t c = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-    const int q = biased == 0 ? -1074 : biased - 1075;
     // The interval's ends belong to it when c is even.
     const std::uint64_t open = c & 1;
-    // Only a quarter unit below at the smallest significand of a normal exponent above the
-    // first; the exponents of the subnormals and the first normal one share one spacing.
-    const bool symmetric = fraction != 0 || biased <= 1;
     const std::uint64_t cb = c << 2;
     const std::uint64_t cb_low = symmetric ? cb - 2 : cb - 1;
     const std::uint64_t cb_high = cb + 2;
     const int k = symmetric ? floor_log10_pow2(q) : floor_log10_three_quarters_pow2(q);
     const int h = q + floor_log2_pow10(-k) + 1;
     const u128 g = kScaledPow10[static_cast<std::size_t>(kMaxK - k)];
-    const std::uint64_t v = scaled(g, cb << h);
-    const std::uint64_t low = scaled(g, cb_low << h);
-    const std::uint64_t high = scaled(g, cb_high << h);
+    // Most often the upper half of g settles all three; otherwise (about 1 value in 25, and
+    // every value with a bound that scales to an integer) the full products do.
+    const auto g_upper = static_cast<std::uint64_t>(g >> 64);
+    std::uint64_t v = 0;
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    const std::uint64_t cp_max = cb_high << h;  // the upper bound's, the largest of the three
+    if (!(scaled_by_upper(g_upper, cb << h, cp_max, v) &
+          scaled_by_upper(g_upper, cb_low << h, cp_max, low) &
+          scaled_by_upper(g_upper, cp_max, cp_max, high))) {
+        v = scaled(g, cb << h);
+        low = scaled(g, cb_low << h);
+        high = scaled(g, cb_high << h);
+    }
 
     const std::uint64_t s = v >> 2;
     // A multiple of 10^(k+1) inside: the one below |x| or the one above.
@@ -132,7 +147,7 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     const std::uint64_t t10 = s10 + 10;
     const bool s10_in = low + open <= s10 << 2;
     const bool t10_in = (t10 << 2) + open <= high;
-    if (s10_in != t10_in) return without_trailing_zeros((s10_in ? s10 : t10) / 10, k + 1);
+    if (s10_in != t10_in) return {s10_in ? s10 : t10, k};
     // Otherwise s or s + 1, whichever is inside, or the nearer (a tie to the even one).
     const std::uint64_t t = s + 1;
     const bool s_in = low + open <= s << 2;
@@ -140,6 +155,27 @@ inline DecimalDigits without_trailing_zeros(std::uint64_t m, int e)
     if (s_in != t_in) return {s_in ? s : t, k};
     const std::uint64_t mid = (s << 2) + 2;
     return {v < mid || (v == mid && (s & 1) == 0) ? s : t, k};
+}
+
+}  // namespace shortest_detail
+
+//! The shortest decimal that reads back as |x| (x finite and nonzero): of the decimals inside
+//! the interval of reals that round to |x|, one with the fewest significant digits; of those,
+//! the nearest to |x|, an exact tie going to the even last digit. These are the digits the
+//! standard shortest conversion (std::to_chars without a precision) writes.
+inline DecimalDigits shortest_digits(double x)
+{
+    using namespace shortest_detail;
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+    const std::uint64_t c = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int q = biased == 0 ? -1074 : biased - 1075;
+    // Only a quarter unit below at the smallest significand of a normal exponent above the
+    // first; the exponents of the subnormals and the first normal one share one spacing.
+    const bool symmetric = fraction != 0 || biased <= 1;
+    const DecimalDigits padded = padded_shortest_digits(c, q, symmetric);
+    return without_trailing_zeros(padded.significand, padded.exponent);
 }
 
 }  // namespace tev

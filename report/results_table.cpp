@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "core/cp866.h"
@@ -73,13 +74,19 @@ std::string section_label(const State& S)
     return "pe " + plain(v) + " MPa";
 }
 
-//! A CSV field: quoted when it holds a comma, a quote or a line end.
-std::string field(const std::string& s)
+//! Appends a CSV field: quoted when it holds a comma, a quote or a line end.
+void append_field(std::string& t, const std::string& s)
 {
-    if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
-    std::string q = "\"";
-    for (char c : s) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
+    if (s.find_first_of(",\"\n\r") == std::string::npos) {
+        t += s;
+        return;
+    }
+    t += '"';
+    for (char c : s) {
+        if (c == '"') t += '"';
+        t += c;
+    }
+    t += '"';
 }
 
 }  // namespace
@@ -142,7 +149,7 @@ std::string ResultsTable::text() const
     t += ",converged";
     for (const auto& s : species_) {
         t += ',';
-        t += field(s.second);
+        append_field(t, s.second);
     }
     t += "\n";
     // The columns of the task's inputs (the ratio, the chamber pressure) keep their value over
@@ -154,13 +161,16 @@ std::string ResultsTable::text() const
         char text[kShortestRealRoom];
     };
     std::array<Repeated, kColumnCount> repeated;
+    std::array<bool, kColumnCount> repeats{};
+    for (std::size_t c = 0; c < kColumnCount; ++c)
+        repeats[c] = kColumns[c].from == From::Ratio || kColumns[c].from == From::ChamberPressure;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
         t += std::to_string(i + 1);
         t += ',';
         t += kind_name(r.kind);
         t += ',';
-        t += field(r.section);
+        append_field(t, r.section);
         // The numbers are written through one pointer into room made for all of them: a comma
         // and at most 24 characters each, the flags, and the last number's scratch room.
         const std::size_t start = t.size();
@@ -170,7 +180,7 @@ std::string ResultsTable::text() const
             *p++ = ',';
             const double v = r.values[c];
             if (!std::isfinite(v)) continue;
-            if (kColumns[c].from != From::Ratio && kColumns[c].from != From::ChamberPressure) {
+            if (!repeats[c]) {
                 p = put_shortest_real(p, v);
                 continue;
             }
@@ -181,7 +191,9 @@ std::string ResultsTable::text() const
                 k.value = v;
                 k.composed = true;
             }
-            std::memcpy(p, k.text, k.size);
+            // The whole room, of a length known here: the bytes past the text are written
+            // over or cut off.
+            std::memcpy(p, k.text, sizeof k.text);
             p += k.size;
         }
         if (ions) {
@@ -190,9 +202,17 @@ std::string ResultsTable::text() const
         }
         std::memcpy(p, r.converged ? ",1" : ",0", 2);
         p += 2;
-        for (const auto& s : species_) {
-            const auto at = std::find_if(r.fractions.begin(), r.fractions.end(),
-                                         [&](const auto& f) { return f.first == s.first; });
+        // Mostly the point's species stand in the order of the columns: while they do, each is
+        // at its column's place, and no species before it has its number (the columns' numbers
+        // differ). From the first one that is not, they are looked up.
+        bool in_order = true;
+        for (std::size_t j = 0; j < species_.size(); ++j) {
+            const int number = species_[j].first;
+            in_order = in_order && j < r.fractions.size() && r.fractions[j].first == number;
+            const auto at =
+                in_order ? r.fractions.begin() + static_cast<std::ptrdiff_t>(j)
+                         : std::find_if(r.fractions.begin(), r.fractions.end(),
+                                        [&](const auto& f) { return f.first == number; });
             *p++ = ',';
             p = put_shortest_real(p, at == r.fractions.end() ? 0.0 : at->second);
         }
