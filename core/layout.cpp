@@ -37,6 +37,8 @@ struct LayoutAtom {
     char desc = 0;
     int w = 0;
     int d = 0;
+    //! A text step's characters; in a value's step of Layout::out_atoms_, the text that
+    //! follows its field (written right after it).
     std::string text;
     // Writing only (the steps of Layout::out_atoms_):
     int lead = 0;  //!< a value's field: blanks of nX before it, written when a value comes
@@ -796,10 +798,9 @@ const char* rounded_digits(double x, int d, char (&fast)[17], std::string& spare
 //! Significant digits up to which a field of the E and G forms is composed in a Field.
 constexpr int kFieldDigits = 40;
 
-//! Writes the exponent form 0.dddE+xx of the d digits, with a minus when `minus`, ending just
-//! before `end`; returns its first character. The exponent always takes four characters: a
-//! three-digit one drops the letter (0.ddd+100).
-char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool minus, char letter)
+//! Writes the exponent E+xx of the exponent form ending just before `end`; returns its first
+//! character. It always takes four characters: a three-digit exponent drops the letter (+100).
+char* put_exponent(char* end, int exp10, char letter)
 {
     char* p = end;
     int mag = std::abs(exp10);
@@ -813,6 +814,14 @@ char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool mi
         for (; mag != 0; mag /= 10) *--p = static_cast<char>('0' + mag % 10);
         *--p = sign;
     }
+    return p;
+}
+
+//! Writes the exponent form 0.dddE+xx of the d digits, with a minus when `minus`, ending just
+//! before `end`; returns its first character.
+char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool minus, char letter)
+{
+    char* p = put_exponent(end, exp10, letter);
     p -= d;
     std::memcpy(p, digits, static_cast<std::size_t>(d));
     *--p = '.';
@@ -824,9 +833,30 @@ char* put_exponent_form(char* end, const char* digits, int d, int exp10, bool mi
 // Exponent form 0.dddE+xx; a three-digit exponent drops the letter (0.ddd+100).
 void append_exponent(TextOut& out, char letter, int w, int d, double x)
 {
+    std::uint64_t n = 0;
+    int e = 0;
+    if (significant_integer(x, d, n, e)) {
+        // The digits of the rounded integer straight into the field; zero is d zeros with
+        // exponent 0, and digits all zero carry no minus.
+        Field f;
+        char* p = put_exponent(f.end(), x == 0 ? 0 : e + 1, letter);
+        if (d <= 8) {
+            // The 8 digits of n with leading zeros end at p; blanks go back over the zeros
+            // before its d digits.
+            put_digit_lanes(p - 8, digit_lanes(static_cast<std::uint32_t>(n)));
+            std::memcpy(p - d - 8, kBlanks.data(), 8);
+        } else {
+            put_digits(p, n, d);
+        }
+        p -= d;
+        *--p = '.';
+        *--p = '0';
+        if (x < 0 && n != 0) *--p = '-';
+        f.put(out, p, w);
+        return;
+    }
     char fast[17];
     std::string spare;
-    int e = 0;
     const char* digits = rounded_digits(x, d, fast, spare, e);
     const bool minus = x < 0 && !all_zero_digits(digits, digits + d);
     const int exp10 = x == 0 ? 0 : e + 1;
@@ -985,8 +1015,10 @@ Layout::Layout(std::string_view text) : text_(text)
     }
     // Writing joins neighbouring steps where that writes the same characters: a text right
     // after a text is one append ("120('.')" becomes one text), the blanks of nX before a text
-    // become part of it, and those before a value's field go with the field (written only when
-    // a value comes, as pending blanks are). The resume point stays the first step of its own.
+    // become part of it, those before a value's field go with the field (written only when
+    // a value comes, as pending blanks are), and a text right after a value's field goes with
+    // the field (written whenever the field is: output stops only at a value item). The
+    // resume point stays the first step of its own.
     auto out_atoms = std::make_shared<std::vector<LayoutAtom>>();
     out_atoms->reserve(atoms->size());
     for (std::size_t k = 0; k < atoms->size(); ++k) {
@@ -994,7 +1026,7 @@ Layout::Layout(std::string_view text) : text_(text)
         if (k == atom_revert_) out_revert_ = out_atoms->size();
         if (k != atom_revert_ && !out_atoms->empty()) {
             LayoutAtom& prev = out_atoms->back();
-            if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip)) {
+            if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip || is_value(prev.op))) {
                 if (prev.op == Op::Skip)
                     prev = LayoutAtom{Op::Text, 0, 0, 0,
                                       std::string(static_cast<std::size_t>(prev.w), ' ')};
@@ -1015,7 +1047,7 @@ Layout::Layout(std::string_view text) : text_(text)
     }
     for (LayoutAtom& a : *out_atoms) {
         a.short_text.fill(' ');
-        if (a.op == Op::Text && a.text.size() <= LayoutAtom::kShort)
+        if (a.text.size() <= LayoutAtom::kShort)
             std::copy(a.text.begin(), a.text.end(), a.short_text.begin());
     }
     if (atom_revert_ >= atoms->size()) out_revert_ = out_atoms->size();
@@ -1108,6 +1140,7 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
                 overflowed->push_back(next);
             ++next;
+            append_text(line, a);  // the text after the field (none: nothing is added)
             break;
         }
         }
@@ -1269,7 +1302,10 @@ constexpr auto kExponentTexts = [] {
 //! with trailing zeros up to 17 digits (10^16 <= digits < 10^17), the first digit's place
 //! being 10^e: fixed notation with at least one decimal for e from -3 to 14, the E form
 //! otherwise. Writes up to 33 bytes past `first` (the text has at most 24 characters).
-inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits, int e)
+//! Always inline: the common path of put_shortest_real is this routine, and a call costs as
+//! much as a cell's digits.
+[[gnu::always_inline]] inline char* put_shortest_text(char* first, bool minus, std::uint64_t digits,
+                                                      int e)
 {
     // The 17 digits are a lead digit and two lanes of 8. The trailing zeros, which are not
     // written, are counted in the lanes: a lane's last digit is its highest byte.
