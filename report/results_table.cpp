@@ -2,6 +2,7 @@
 #include "report/results_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -77,7 +78,10 @@ std::string section_label(const State& S)
 //! Appends a CSV field: quoted when it holds a comma, a quote or a line end.
 void append_field(std::string& t, const std::string& s)
 {
-    if (s.find_first_of(",\"\n\r") == std::string::npos) {
+    const bool plain = std::none_of(s.begin(), s.end(), [](char c) {
+        return c == ',' || c == '"' || c == '\n' || c == '\r';
+    });
+    if (plain) {
         t += s;
         return;
     }
@@ -166,7 +170,8 @@ std::string ResultsTable::text() const
         repeats[c] = kColumns[c].from == From::Ratio || kColumns[c].from == From::ChamberPressure;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& r = rows_[i];
-        t += std::to_string(i + 1);
+        char number[24];
+        t.append(number, std::to_chars(number, number + sizeof number, i + 1).ptr);
         t += ',';
         t += kind_name(r.kind);
         t += ',';
