@@ -486,15 +486,21 @@ int half_compare(u128 r, u128 den)
 }
 
 //! How the bits of num below 2^s (the remainder of a division by 2^s) compare with half of
-//! 2^s: -1 below, 0 equal, 1 above (0 < s < 128). Below 2^64 in 64-bit words.
+//! 2^s: -1 below, 0 equal, 1 above (0 < s < 128). In 64-bit words: from 2^64 on, the bits
+//! of the upper word below 2^(s-64) against its half, then the lower word against zero.
 int low_bits_half_compare(u128 num, int s)
 {
-    if (s < 64) {
-        const std::uint64_t r = static_cast<std::uint64_t>(num) & ((std::uint64_t{1} << s) - 1);
+    const auto low = static_cast<std::uint64_t>(num);
+    if (s <= 64) {
+        const std::uint64_t r = s == 64 ? low : low & ((std::uint64_t{1} << s) - 1);
         const std::uint64_t half = std::uint64_t{1} << (s - 1);
         return r < half ? -1 : r == half ? 0 : 1;
     }
-    return half_compare(num & ((u128{1} << s) - 1), u128{1} << s);
+    const int t = s - 64;
+    const std::uint64_t r = static_cast<std::uint64_t>(num >> 64) & ((std::uint64_t{1} << t) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (t - 1);
+    if (r != half) return r < half ? -1 : 1;
+    return low == 0 ? 0 : 1;
 }
 
 //! The integer quotient of num / 2^s rounded to nearest, ties to even (0 <= s < 128).

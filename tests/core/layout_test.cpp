@@ -597,6 +597,11 @@ TEST(RealFields, DigitsMatchTheStandardConversion)
     auto trim = [](std::string s) { return s.erase(0, s.find_first_not_of(' ')); };
     std::mt19937_64 rng(11);
     std::vector<double> values = {0.0, -0.0, 0.5, 2.5, -0.125, 0.0625, 1e15, 9.9995, 0.99995};
+    // Exact ties decided beyond the lower 64 bits of the scaled value (2^-21 in F20, 2^-25 in
+    // E17), and their neighbours.
+    for (const double tie : {std::ldexp(1.0, -21), std::ldexp(1.0, -25), std::ldexp(3.0, -24)})
+        for (const double x : {tie, std::nextafter(tie, 0.0), std::nextafter(tie, 1.0)})
+            values.push_back(x);
     for (int t = 0; t < 2000; ++t) {
         const double x = std::bit_cast<double>(rng());
         if (std::isfinite(x)) values.push_back(x);
