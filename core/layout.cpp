@@ -1032,7 +1032,8 @@ Layout::Layout(std::string_view text) : text_(text)
         if (k == atom_revert_) out_revert_ = out_atoms->size();
         if (k != atom_revert_ && !out_atoms->empty()) {
             LayoutAtom& prev = out_atoms->back();
-            if (a.op == Op::Text && (prev.op == Op::Text || prev.op == Op::Skip || is_value(prev.op))) {
+            if (a.op == Op::Text &&
+                (prev.op == Op::Text || prev.op == Op::Skip || is_value(prev.op))) {
                 if (prev.op == Op::Skip)
                     prev = LayoutAtom{Op::Text, 0, 0, 0,
                                       std::string(static_cast<std::size_t>(prev.w), ' ')};

@@ -2,6 +2,7 @@
 #include "report/results_table.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -63,15 +64,26 @@ std::string plain(double x)
     return s;
 }
 
-//! How the current section is given, as a deck would say it.
-std::string section_label(const State& S)
+//! How a section of value v is given, as a deck would say it.
+enum class SectionForm { Temperature, AreaRatio, SubsonicAreaRatio, PressureRatio, Pressure };
+
+SectionForm section_form(const State& S)
 {
-    const int i = S.pt.IPA;
-    if (i < 1 || i > S.task.PA.size()) return "";
-    const double v = S.task.PA(i);
-    if (S.task.FT) return "T " + plain(v) + " K";
-    if (S.task.FFF) return "ae/at " + plain(v) + (S.pt.DA < 0 ? " subsonic" : "");
-    if (S.task.FE) return "pc/pe " + plain(v);
+    if (S.task.FT) return SectionForm::Temperature;
+    if (S.task.FFF) return S.pt.DA < 0 ? SectionForm::SubsonicAreaRatio : SectionForm::AreaRatio;
+    if (S.task.FE) return SectionForm::PressureRatio;
+    return SectionForm::Pressure;
+}
+
+std::string section_text(SectionForm form, double v)
+{
+    switch (form) {
+    case SectionForm::Temperature: return "T " + plain(v) + " K";
+    case SectionForm::AreaRatio: return "ae/at " + plain(v);
+    case SectionForm::SubsonicAreaRatio: return "ae/at " + plain(v) + " subsonic";
+    case SectionForm::PressureRatio: return "pc/pe " + plain(v);
+    case SectionForm::Pressure: break;
+    }
     return "pe " + plain(v) + " MPa";
 }
 
@@ -94,6 +106,25 @@ void append_field(std::string& t, const std::string& s)
 }
 
 }  // namespace
+
+const std::string& ResultsTable::section_label(const State& S)
+{
+    static const std::string none;
+    const int i = S.pt.IPA;
+    if (i < 1 || i > S.task.PA.size()) return none;
+    const double v = S.task.PA(i);
+    const auto form = static_cast<int>(section_form(S));
+    const auto k = static_cast<std::size_t>(i);
+    if (section_labels_.size() <= k) section_labels_.resize(k + 1);
+    SectionLabel& label = section_labels_[k];
+    const auto bits = std::bit_cast<std::uint64_t>(v);
+    if (label.form != form || label.value_bits != bits) {
+        label.text = section_text(static_cast<SectionForm>(form), v);
+        label.form = form;
+        label.value_bits = bits;
+    }
+    return label.text;
+}
 
 void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& rows, Composition x)
 {

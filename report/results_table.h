@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -48,6 +49,17 @@ private:
         bool converged = true;
         Composition fractions;
     };
+    //! The label of the current section ("" when none): composed once for each section of the
+    //! task, which repeat for every ratio and chamber pressure, and kept while the section's
+    //! value and form stay.
+    const std::string& section_label(const State& S);
+    struct SectionLabel {
+        std::uint64_t value_bits = 0;  //!< the value's bits (-0 and 0 differ in text)
+        int form = -1;                 //!< how the section is given; -1: not composed
+        std::string text;
+    };
+    std::vector<SectionLabel> section_labels_;  //!< by section index
+
     std::vector<Row> rows_;
     std::vector<std::pair<int, std::string>> species_;  //!< columns: library number, name
 };

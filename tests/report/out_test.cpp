@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report_fixture.h"
+#include "report/results_table.h"
 #include "report/texts.h"
 
 namespace tev {
@@ -321,6 +322,30 @@ TEST_F(Composition, APageShowsTheRowsOfItsRichestColumn)
     OUT(S);
     EXPECT_EQ(S.rep.CC, 3);
     EXPECT_EQ(S.rep.ST(33, 2), 0.0);
+}
+
+// The results table keeps the label of a section between points: the same section given
+// again with another value or form gets its own label.
+TEST_F(ReportTest, ResultsTableLabelsASectionByItsValueAndFormOfThePoint)
+{
+    ResultsTable table;
+    const PropertyRows rows{};
+    S.pt.IPA = 1;
+    S.task.FFF = true;
+    S.task.PA(1) = 4;
+    S.pt.DA = 1;
+    table.record(S, PointKind::Section, rows, {});
+    S.pt.DA = -1;
+    table.record(S, PointKind::Section, rows, {});
+    S.task.PA(1) = 2.5;
+    table.record(S, PointKind::Section, rows, {});
+    S.task.FFF = false;
+    S.task.FE = true;
+    table.record(S, PointKind::Section, rows, {});
+    const std::string text = table.text();
+    for (const char* row : {"\n1,section,ae/at 4,", "\n2,section,ae/at 4 subsonic,",
+                            "\n3,section,ae/at 2.5 subsonic,", "\n4,section,pc/pe 2.5,"})
+        EXPECT_NE(text.find(row), std::string::npos) << row << "\n" << text;
 }
 
 }  // namespace
