@@ -1156,13 +1156,16 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
     end_line();
 }
 
+[[noreturn, gnu::noinline]] void bad_values(const Layout& layout, bool takes_values)
+{
+    if (!takes_values) throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
+    throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+}
+
 void check_values(const Layout& layout, bool takes_values, bool resumes_with_value,
                   std::size_t count)
 {
-    if (count > 0 && !takes_values)
-        throw std::logic_error("layout \"" + layout.text() + "\" takes no values");
-    if (count > 0 && !resumes_with_value)
-        throw std::logic_error("layout \"" + layout.text() + "\" cannot resume on a new line");
+    if (count > 0 && !(takes_values && resumes_with_value)) bad_values(layout, takes_values);
 }
 
 }  // namespace

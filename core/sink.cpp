@@ -9,6 +9,14 @@ namespace tev {
 
 void Sink::line(std::string_view text)
 {
+    if (holds_ > 0 && !record) {
+        // Straight into what is held.
+        char* p = held_.room(text.size() + 1);
+        if (!text.empty()) std::memcpy(p, text.data(), text.size());
+        p[text.size()] = '\n';
+        held_.resize_within(held_.size() + text.size() + 1);
+        return;
+    }
     text_.clear();
     char* p = text_.room(text.size() + 1);
     if (!text.empty()) std::memcpy(p, text.data(), text.size());
