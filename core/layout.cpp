@@ -386,14 +386,16 @@ void append_justified(TextOut& out, const char* first, const char* last, int w)
 }
 
 //! A number's field composed right-aligned in a buffer of blanks: its characters end at
-//! end(), and blanks both before and after them let a narrow field move in one copy of fixed
-//! size.
+//! end(), and the blanks before them and room after them let a narrow field move in one copy
+//! of fixed size.
 class Field {
 public:
     static constexpr std::size_t kRoom = 48;   //!< characters a field composed here may hold
     static constexpr std::size_t kCopy = 32;   //!< widths up to this move in one copy
 
-    Field() { std::memset(buf_, ' ', sizeof buf_); }
+    //! Blanks where put() may read them: the kCopy columns before end() (a wider field is
+    //! copied from its first character).
+    Field() { std::memset(buf_ + kRoom - kCopy, ' ', kCopy); }
     char* end() { return buf_ + kRoom; }
     //! Appends the field [first, end()) right-justified in w columns to `out`; asterisks when
     //! it does not fit.
@@ -404,7 +406,8 @@ public:
         if (n > width) {
             out.append(width, '*');
         } else if (width <= kCopy) {
-            // The field's blanks and characters, then blanks that the next field overwrites.
+            // The field's blanks and characters, then bytes past the field (room that the
+            // text after it overwrites or that is cut off).
             std::memcpy(out.room(kCopy), end() - width, kCopy);
             out.advance(width);
         } else {
@@ -670,7 +673,7 @@ int decimal_length(std::uint64_t n)
 }
 
 //! Writes the digits of v ending just before `last`; returns the first.
-char* put_whole(char* last, std::uint64_t v)
+[[gnu::always_inline]] inline char* put_whole(char* last, std::uint64_t v)
 {
     char* p = last;
     for (; v >= 100; v /= 100) {
