@@ -1098,17 +1098,47 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
     const LayoutAtom* const first = atoms.data();
     const LayoutAtom* const last = first + atoms.size();
     std::size_t pending = 0;  // blanks of nX not yet written
-    std::size_t next = 0;     // next value to write
+    const Value* v = values;  // next value to write
+    const Value* const values_end = values + count;
     const LayoutAtom* at = first;
     for (;;) {
         if (at == last) {
-            if (next == count) break;
+            if (v == values_end) break;
             end_line();
             pending = 0;
             at = first + revert;
             continue;
         }
         const LayoutAtom& a = *at;
+        // A value's field, the most common step: the pending blanks, the field, and the text
+        // after it, straight onto the line.
+        if (is_value(a.op)) {
+            if (v == values_end) {
+                end_line();
+                return;
+            }
+            pending += static_cast<std::size_t>(a.lead);
+            if (pending != 0) {
+                append_blanks(line, pending);
+                pending = 0;
+            }
+            const std::size_t start = line.size();
+            // The common fields, a finite real in F and an integer in I, go straight to their
+            // writers.
+            if (a.desc == 'F' && v->kind == Value::Kind::Real && std::isfinite(v->r))
+                append_fixed(line, a.w, a.d, v->r);
+            else if (a.op == Op::Int && v->kind == Value::Kind::Int)
+                append_int(line, a.w, v->i);
+            else
+                append_value(line, a, *v, layout);
+            // A number's field holds asterisks throughout or none at all.
+            if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
+                overflowed->push_back(static_cast<std::size_t>(v - values));
+            ++v;
+            append_text(line, a);  // the text after the field (none: nothing is added)
+            ++at;
+            continue;
+        }
         switch (a.op) {
         case Op::Text:
             if (pending != 0) {
@@ -1120,39 +1150,11 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
         case Op::Skip:
             pending += static_cast<std::size_t>(a.w);
             break;
-        case Op::Slash:
+        default:  // Op::Slash
             append_blanks(line, pending);
             pending = 0;
             end_line();
             break;
-        default: {
-            if (next == count) {
-                end_line();
-                return;
-            }
-            // A value's field: the pending blanks, then the field, straight onto the line.
-            pending += static_cast<std::size_t>(a.lead);
-            if (pending != 0) {
-                append_blanks(line, pending);
-                pending = 0;
-            }
-            const std::size_t start = line.size();
-            const Value& v = values[next];
-            // The common fields, a finite real in F and an integer in I, go straight to their
-            // writers.
-            if (a.desc == 'F' && v.kind == Value::Kind::Real && std::isfinite(v.r))
-                append_fixed(line, a.w, a.d, v.r);
-            else if (a.op == Op::Int && v.kind == Value::Kind::Int)
-                append_int(line, a.w, v.i);
-            else
-                append_value(line, a, v, layout);
-            // A number's field holds asterisks throughout or none at all.
-            if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
-                overflowed->push_back(next);
-            ++next;
-            append_text(line, a);  // the text after the field (none: nothing is added)
-            break;
-        }
         }
         ++at;
     }
