@@ -934,12 +934,40 @@ void append_general(TextOut& out, int w, int d, double x)
 {
     const double ax = std::fabs(x);
     if (!(ax >= 0.1 && ax < power_of_ten(d))) return append_exponent(out, 'E', w, d, x);
+    const int fw = w - 4;
+    std::uint64_t n = 0;
+    int e = 0;
+    if (significant_integer(x, d, n, e)) {
+        // The digits of the rounded integer from the last, the point after the d - k decimals
+        // (k digits before it, at most d + 1): "0." and the digits (k = 0), the digits split
+        // by the point, or the digits, the zeros up to k and the point (k >= d).
+        const int k = e + 1;
+        Field f;
+        char* first = f.end() - 4;  // the number, then the four blanks of the form
+        if (k >= d) {
+            *--first = '.';
+            for (int z = d; z < k; ++z) *--first = '0';
+        }
+        for (int i = 1; i <= d; ++i, n /= 10) {
+            *--first = static_cast<char>('0' + n % 10);
+            if (k > 0 && i == d - k) *--first = '.';
+        }
+        if (k <= 0) {
+            *--first = '.';
+            *--first = '0';
+        }
+        if (x < 0) *--first = '-';
+        if (fw <= 0 || f.end() - 4 - first > fw) {
+            out.append(static_cast<std::size_t>(w), '*');
+            return;
+        }
+        f.put(out, first, w);
+        return;
+    }
     char fast[17];
     std::string spare;
-    int e = 0;
     const char* digits = rounded_digits(x, d, fast, spare, e);
     const int k = e + 1;  // digits before the point of the rounded value (at most d + 1)
-    const int fw = w - 4;
     Field f;
     std::string text;
     char* end = f.end();

@@ -596,7 +596,8 @@ TEST(RealFields, DigitsMatchTheStandardConversion)
     };
     auto trim = [](std::string s) { return s.erase(0, s.find_first_not_of(' ')); };
     std::mt19937_64 rng(11);
-    std::vector<double> values = {0.0, -0.0, 0.5, 2.5, -0.125, 0.0625, 1e15, 9.9995, 0.99995};
+    std::vector<double> values = {0.0, -0.0, 0.5, 2.5, -0.125, 0.0625, 1e15, 9.9995, 0.99995,
+                                  999.5, -99.95, 0.1};
     // Exact ties decided beyond the lower 64 bits of the scaled value (2^-21 in F20, 2^-25 in
     // E17), and their neighbours.
     for (const double tie : {std::ldexp(1.0, -21), std::ldexp(1.0, -25), std::ldexp(3.0, -24)})
