@@ -987,6 +987,19 @@ void append_general(TextOut& out, int w, int d, double x)
 }
 
 //! Appends the field of value v in item a to `out`.
+//! Appends the name s in an A field of w columns (w > 0): right-justified, or its first w
+//! characters.
+void append_name(TextOut& out, int w, const std::string& s)
+{
+    const auto width = static_cast<std::size_t>(w);
+    if (s.size() >= width) {
+        out.append(s.data(), width);
+        return;
+    }
+    append_blanks(out, width - s.size());
+    out += s;
+}
+
 void append_value(TextOut& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
     if (a.op == Op::Name) {
@@ -996,14 +1009,7 @@ void append_value(TextOut& out, const LayoutAtom& a, const Value& v, const Layou
             out += v.s;
             return;
         }
-        const auto w = static_cast<std::size_t>(a.w);
-        if (v.s.size() >= w) {
-            out.append(v.s.data(), w);
-            return;
-        }
-        append_blanks(out, w - v.s.size());
-        out += v.s;
-        return;
+        return append_name(out, a.w, v.s);
     }
     if (v.kind == Value::Kind::Name)
         throw std::logic_error("layout \"" + layout.text() + "\": numeric item given a name");
@@ -1151,12 +1157,17 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
                 pending = 0;
             }
             const std::size_t start = line.size();
-            // The common fields, a finite real in F and an integer in I, go straight to their
-            // writers.
-            if (a.desc == 'F' && v->kind == Value::Kind::Real && std::isfinite(v->r))
+            // The common fields, a finite real in F or G, an integer in I and a name in an A
+            // of a width, go straight to their writers.
+            const bool finite_real = v->kind == Value::Kind::Real && std::isfinite(v->r);
+            if (a.desc == 'F' && finite_real)
                 append_fixed(line, a.w, a.d, v->r);
+            else if (a.desc == 'G' && finite_real)
+                append_general(line, a.w, a.d, v->r);
             else if (a.op == Op::Int && v->kind == Value::Kind::Int)
                 append_int(line, a.w, v->i);
+            else if (a.op == Op::Name && v->kind == Value::Kind::Name && a.w > 0)
+                append_name(line, a.w, v->s);
             else
                 append_value(line, a, *v, layout);
             // A number's field holds asterisks throughout or none at all.
