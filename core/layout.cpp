@@ -1171,7 +1171,7 @@ void apply_layout(const Layout& layout, const std::vector<LayoutAtom>& atoms, st
             else
                 append_value(line, a, *v, layout);
             // A number's field holds asterisks throughout or none at all.
-            if (overflowed && a.op != Op::Name && a.w > 0 && line.data()[start] == '*')
+            if (overflowed && a.w > 0 && line.data()[start] == '*' && a.op != Op::Name)
                 overflowed->push_back(static_cast<std::size_t>(v - values));
             ++v;
             append_text(line, a);  // the text after the field (none: nothing is added)
