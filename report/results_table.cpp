@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <ostream>
+#include <sstream>
 
 #include "core/cp866.h"
 #include "core/layout.h"
@@ -173,11 +175,21 @@ void ResultsTable::record(const State& S, PointKind kind, const PropertyRows& ro
 
 std::string ResultsTable::text() const
 {
+    std::ostringstream out;
+    write(out);
+    return std::move(out).str();
+}
+
+void ResultsTable::write(std::ostream& out) const
+{
     const bool ions = std::any_of(rows_.begin(), rows_.end(), [](const Row& r) { return r.ions; });
     const std::size_t columns = ions ? kColumnCount : kColumnCount - kIonColumns;
+    // The text is composed in a block that goes out whenever it passes kBlock and is then used
+    // again: the memory of the whole table is never touched at once.
+    constexpr std::size_t kBlock = 1 << 15;
     std::string t;
-    // Room for every row at once: a real takes at most about 24 characters.
-    t.reserve((rows_.size() + 1) * (columns + species_.size() + 4) * 24);
+    // Room for a block and the row that passes it: a real takes at most about 24 characters.
+    t.reserve(kBlock + (columns + species_.size() + 4) * 25 + kShortestRealRoom);
     t += "point,kind,section";
     for (std::size_t c = 0; c < columns; ++c) t += std::string(",") + kColumns[c].name;
     if (ions) t += ",neg_ions";
@@ -254,8 +266,12 @@ std::string ResultsTable::text() const
         }
         *p++ = '\n';
         t.resize(static_cast<std::size_t>(p - t.data()));
+        if (t.size() >= kBlock) {
+            out.write(t.data(), static_cast<std::streamsize>(t.size()));
+            t.clear();
+        }
     }
-    return t;
+    out.write(t.data(), static_cast<std::streamsize>(t.size()));
 }
 
 }  // namespace tev

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <iosfwd>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,7 +35,10 @@ public:
     }
     //! Number of points recorded.
     std::size_t size() const { return rows_.size(); }
-    //! The table as CSV text (UTF-8): a header row of names with units, then the rows.
+    //! Writes the table as CSV text (UTF-8) to `out`: a header row of names with units, then
+    //! the rows. The text goes out in blocks of some tens of kilobytes, never whole.
+    void write(std::ostream& out) const;
+    //! The same text as one string.
     std::string text() const;
 
     //! Value columns of a row, the conductivity ones included.
@@ -60,7 +65,9 @@ private:
     };
     std::vector<SectionLabel> section_labels_;  //!< by section index
 
-    std::vector<Row> rows_;
+    // A deque: the rows stay where they are put, and a long run does not copy them all over
+    // to a fresh block of memory each time the count doubles.
+    std::deque<Row> rows_;
     std::vector<std::pair<int, std::string>> species_;  //!< columns: library number, name
 };
 

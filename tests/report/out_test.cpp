@@ -348,5 +348,30 @@ TEST_F(ReportTest, ResultsTableLabelsASectionByItsValueAndFormOfThePoint)
         EXPECT_NE(text.find(row), std::string::npos) << row << "\n" << text;
 }
 
+// A table much longer than the block it is written in comes out whole, every row once and
+// in order.
+TEST_F(ReportTest, ResultsTableLongerThanItsWriteBlockComesOutWhole)
+{
+    ResultsTable table;
+    PropertyRows rows{};
+    constexpr int kRows = 700;
+    for (int i = 1; i <= kRows; ++i) {
+        for (double& v : rows) v = i + 0.5;
+        table.record(S, PointKind::Chamber, rows, {});
+    }
+    const std::string text = table.text();
+    ASSERT_GT(text.size(), std::size_t{2} << 15);  // more than two blocks
+    std::size_t at = text.find('\n') + 1;
+    for (int i = 1; i <= kRows; ++i) {
+        const std::string head = std::to_string(i) + ",chamber,";
+        ASSERT_EQ(text.compare(at, head.size(), head), 0) << "row " << i;
+        const std::size_t end = text.find('\n', at);
+        ASSERT_NE(end, std::string::npos);
+        EXPECT_LT(text.find("," + std::to_string(i) + ".5,", at), end) << "row " << i;
+        at = end + 1;
+    }
+    EXPECT_EQ(at, text.size());
+}
+
 }  // namespace
 }  // namespace tev
