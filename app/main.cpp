@@ -109,6 +109,8 @@ int main()
         S.io.keep_libraries = true;  // the library files do not change during the run
 
         load_library(S, "lib", {&tab, &kom, &val, &fq, &bq, &qj});
+        // Read once in full: their buffers go back for the memory the run uses next.
+        for (std::ifstream* f : {&tab, &kom, &val, &fq, &bq, &qj}) f->close();
         set_defaults(S);
         INPUT(S);
         check_task(S);
