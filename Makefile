@@ -4,7 +4,9 @@
 # make test  builds everything and runs every test: plain build, under ASan+UBSan, and Release
 # make lib   regenerates lib/ from ../shared/data
 # make fuzz  runs the fuzzer of the task and library files longer, with a fresh seed
-# make bench builds an optimised program and times it on the tasks of bench/tasks
+# make fast  builds the fastest program, build-pgo/tevalin: compiled again after a training run on
+#            the example tasks, and checked against their blessed reports
+# make bench builds that program and times it on the tasks of bench/tasks
 
 JOBS ?= $(shell nproc)
 SHARED ?= ../shared
@@ -14,7 +16,7 @@ EXAMPLE ?= examples/lox_lh2.deck
 CONFIGURE = cmake -S . -DTEV_WERROR=ON
 
 .PHONY: all configure build build-san build-release program run plot test test-plain test-san \
-        test-release lib clean bless fuzz bench
+        test-release lib clean bless fuzz fast bench
 
 all: build
 
@@ -72,7 +74,7 @@ lib: build
 	./build/mkreact $(SHARED)/data/nasa/thermo.inp lib/reactants.tsv
 
 clean:
-	rm -rf build build-san build-release run
+	rm -rf build build-san build-release build-pgo run
 
 # Regenerates the blessed reports of the whole-run tests from the current build and library.
 bless: program
@@ -94,11 +96,30 @@ fuzz: build build-san
 	  --runs $$(( $(FUZZ_RUNS) / 10 )) --jobs $(JOBS) --limit 120 --work build-san/fuzz-work \
 	  --save build/fuzz-found
 
-# The benchmark: the Release build's program, BENCH_RUNS runs of every task of bench/tasks; the
-# figures are compared with those of the previous make bench (build-release/bench-last.tsv).
+# The trained program. Phase one builds the program and the deck composer to record their
+# branch profile, composes the example decks (the composer's own record is then dropped) and runs
+# every example task; phase two compiles the program again with that record. The example tasks
+# must then give their blessed reports byte for byte.
+FAST_WORK = build-pgo/train
+fast:
+	$(CONFIGURE) -B build-pgo -DCMAKE_BUILD_TYPE=Release -DTEV_TESTS=OFF -DTEV_PROFILE=generate > /dev/null
+	cmake --build build-pgo -j $(JOBS) --target tevalin tevalin-task
+	rm -rf $(FAST_WORK) && mkdir -p $(FAST_WORK) && cp -r lib $(FAST_WORK)/lib
+	for d in examples/*.deck; do \
+	  ./build-pgo/tevalin-task $$d -o $(FAST_WORK)/deck_$$(basename $$d .deck).dat > /dev/null || exit 1; done
+	for t in examples/*.dat; do cp $$t $(FAST_WORK)/task_$$(basename $$t); done
+	find build-pgo -name '*.gcda' -delete
+	cd $(FAST_WORK) && for t in deck_*.dat task_*.dat; do \
+	  cp $$t topliw.dat && ../tevalin > /dev/null || exit 1; done
+	$(CONFIGURE) -B build-pgo -DTEV_PROFILE=use > /dev/null
+	cmake --build build-pgo -j $(JOBS) --target tevalin tevbench
+	for t in examples/*.dat; do n=$$(basename $$t .dat); cp $$t $(FAST_WORK)/topliw.dat && \
+	  (cd $(FAST_WORK) && ../tevalin > /dev/null) && cmp $(FAST_WORK)/tevalin.rez tests/blessed/$$n.rez || exit 1; done
+	@echo "build-pgo/tevalin: trained, and the example tasks give their blessed reports"
+
+# The benchmark: the trained program, BENCH_RUNS runs of every task of bench/tasks; the figures
+# are compared with those of the previous make bench (build-pgo/bench-last.tsv).
 BENCH_RUNS ?= 21
-bench:
-	$(CONFIGURE) -B build-release -DCMAKE_BUILD_TYPE=Release > /dev/null
-	cmake --build build-release -j $(JOBS) --target tevalin tevbench
-	./build-release/tevbench --program build-release/tevalin --lib lib --tasks bench/tasks \
-	  --work build-release/bench-work --runs $(BENCH_RUNS)
+bench: fast
+	./build-pgo/tevbench --program build-pgo/tevalin --lib lib --tasks bench/tasks \
+	  --work build-pgo/bench-work --runs $(BENCH_RUNS)
