@@ -986,7 +986,6 @@ void append_general(TextOut& out, int w, int d, double x)
         append_justified(out, first, end, w);
 }
 
-//! Appends the field of value v in item a to `out`.
 //! Appends the name s in an A field of w columns (w > 0): right-justified, or its first w
 //! characters.
 void append_name(TextOut& out, int w, const std::string& s)
@@ -1000,6 +999,7 @@ void append_name(TextOut& out, int w, const std::string& s)
     out += s;
 }
 
+//! Appends the field of value v in item a to `out`.
 void append_value(TextOut& out, const LayoutAtom& a, const Value& v, const Layout& layout)
 {
     if (a.op == Op::Name) {
