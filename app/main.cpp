@@ -126,14 +126,13 @@ int main()
         if (failures > 0 || S.st.field_overflows > 0) closing += ", see the report";
         std::cout << closing << std::endl;
         // The result files are kept even when the console failed: they hold the whole report.
-        // Both are written before either replaces its predecessor. Should the table fail after
-        // the report has replaced the previous one, the previous table is removed rather than
-        // left beside a report it does not belong to.
+        // The report goes first; the table's text is composed after it, in the memory the
+        // report held. Should the table fail after the report has replaced the previous one,
+        // the previous table is removed rather than left beside a report it does not belong to.
         const bool console_written = static_cast<bool>(std::cout);
-        table.write(csv.stream());
-        csv.stream().flush();
         rez.commit();
         try {
+            table.write(csv.stream());
             csv.commit();
         } catch (const OutputError&) {
             std::error_code ec;
