@@ -182,7 +182,7 @@ void ResultFile::commit()
 bool ResultFile::rewrite_in_place()
 {
     SignalsHeld held_back;
-    const int fd = ::open(name_.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::open(name_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
