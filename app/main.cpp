@@ -75,11 +75,11 @@ int main()
     // written, where building it at run time wrote all of them.
     constinit static State state;
     State& S = state;
-    // The console report goes out in blocks of 64 KB, on a terminal too, where the line
+    // The console report goes out in blocks of 32 KB, on a terminal too, where the line
     // buffering of the standard output would make a system call of every page of the report
     // (some 700 on a 400-point task, most of such a run's time). The error stream flushes it
     // before it writes, so the two still come out in order.
-    static char console_buffer[1 << 16];
+    static char console_buffer[1 << 15];
     std::setvbuf(stdout, console_buffer, _IOFBF, sizeof console_buffer);
     // The report goes to tevalin.rez only when the run ends well; until then the previous
     // report stays (a run that fails on its input loses nothing).
