@@ -3,8 +3,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -88,15 +92,14 @@ std::streamsize HeldText::xsputn(const char* s, std::streamsize n)
 namespace {
 
 //! Holds back the signals that end a run from the terminal or the system while a file is
-//! rewritten, so that an interrupt lands before or after the rewrite, never inside it. A
-//! file grown past the size limit then fails its write instead of ending the run.
+//! rewritten, so that an interrupt lands before or after the rewrite, never inside it.
 class SignalsHeld {
 public:
     SignalsHeld()
     {
         sigset_t set;
         sigemptyset(&set);
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ}) sigaddset(&set, s);
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&set, s);
         sigprocmask(SIG_BLOCK, &set, &old_);
     }
     ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
@@ -119,6 +122,28 @@ bool write_at(int fd, const char* p, std::size_t n, off_t at)
         at += w;
     }
     return true;
+}
+
+//! True when the file of `fd` may be written over in place: its file system keeps the blocks
+//! of a file that is written over (ext2/3/4, XFS, tmpfs), so that writing over the old text
+//! cannot fail halfway for want of space as on a copy-on-write file system, and the new text
+//! stays within the process's file size limit.
+bool may_write_over(int fd, off_t new_size)
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 ||
+        (limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(new_size) > limit.rlim_cur))
+        return false;
+#if defined(__linux__)
+    struct statfs info;
+    if (fstatfs(fd, &info) != 0) return false;
+    constexpr long kExt = 0xEF53, kXfs = 0x58465342, kTmpfs = 0x01021994;
+    const long type = static_cast<long>(info.f_type);
+    return type == kExt || type == kXfs || type == kTmpfs;
+#else
+    (void)fd;
+    return false;
+#endif
 }
 
 }  // namespace
@@ -191,9 +216,18 @@ bool ResultFile::rewrite_in_place()
     }
     const off_t old_size = st.st_size;
     const off_t new_size = static_cast<off_t>(held_.size());
+    if (!may_write_over(fd, new_size)) {
+        ::close(fd);
+        return false;
+    }
     // The room for growth is taken before a byte of the old text is touched: a disk too full
     // for the new text leaves the old one whole.
-    if (new_size > old_size && ::fallocate(fd, 0, old_size, new_size - old_size) != 0) {
+#if defined(__linux__)
+    const bool room = new_size <= old_size || ::fallocate(fd, 0, old_size, new_size - old_size) == 0;
+#else
+    const bool room = false;  // not reached: may_write_over is false
+#endif
+    if (!room) {
         if (::ftruncate(fd, old_size) != 0) {
             // Cannot happen on a file just grown by this run; said rather than hidden.
             ::close(fd);

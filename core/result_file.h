@@ -40,9 +40,11 @@ private:
 //!   commit() writes them over the file's own storage, space for any growth reserved first
 //!   and interrupting signals held back while it writes. Reusing the storage is what makes
 //!   this cheap: a new file costs a fresh page and block for every 4 KB, and the replaced
-//!   one costs freeing them all again.
-//! - otherwise (NAME new, a symbolic link, linked elsewhere as well): the lines go to a
-//!   temporary file beside it ("NAME.tmp") that commit() renames over NAME.
+//!   one costs freeing them all again. This takes a file system that keeps the blocks of a
+//!   file written over, and a new text within the file size limit.
+//! - otherwise (NAME new, a symbolic link, linked elsewhere as well, or the held text cannot
+//!   be written over it): the lines go to a temporary file beside it ("NAME.tmp") that
+//!   commit() renames over NAME.
 class ResultFile {
 public:
     explicit ResultFile(std::string name);

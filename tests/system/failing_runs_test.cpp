@@ -97,4 +97,17 @@ TEST_F(FailingRuns, AFaultOfTheLibraryEndsWithStatus3NamingTheLibraryFileAndTheF
     expect_previous_report_kept();
 }
 
+TEST_F(FailingRuns, AFileSizeLimitBelowTheReportEndsWithStatus4AndKeepsThePreviousReport)
+{
+    // The limit is in blocks of 512 or 1024 bytes as the shell counts them: either way well
+    // below the report. The console goes where no limit applies.
+    const std::string cmd = "cd '" + dir_.string() + "' && ulimit -f 8 && '" TEV_BINARY_DIR
+                            "/tevalin' > /dev/null 2> errors.txt";
+    const int rc = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(rc)) << "ended by a signal";
+    EXPECT_EQ(WEXITSTATUS(rc), 4);
+    EXPECT_NE(errors().find("tevalin.rez: writing failed"), std::string::npos) << errors();
+    expect_previous_report_kept();
+}
+
 }  // namespace
