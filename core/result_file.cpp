@@ -60,13 +60,16 @@ void HeldText::clear()
     setp(nullptr, nullptr);
 }
 
+void HeldText::next_block()
+{
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
+    setp(blocks_.back().get(), blocks_.back().get() + kBlock);
+}
+
 HeldText::int_type HeldText::overflow(int_type c)
 {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    if (pptr() == epptr()) {
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
-        setp(blocks_.back().get(), blocks_.back().get() + kBlock);
-    }
+    if (pptr() == epptr()) next_block();
     *pptr() = traits_type::to_char_type(c);
     pbump(1);
     return c;
@@ -76,10 +79,7 @@ std::streamsize HeldText::xsputn(const char* s, std::streamsize n)
 {
     std::streamsize done = 0;
     while (done < n) {
-        if (pptr() == epptr()) {
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlock));
-            setp(blocks_.back().get(), blocks_.back().get() + kBlock);
-        }
+        if (pptr() == epptr()) next_block();
         const std::streamsize room = epptr() - pptr();
         const std::streamsize take = n - done < room ? n - done : room;
         std::memcpy(pptr(), s + done, static_cast<std::size_t>(take));
@@ -124,26 +124,29 @@ bool write_at(int fd, const char* p, std::size_t n, off_t at)
     return true;
 }
 
-//! True when the file of `fd` may be written over in place: its file system keeps the blocks
-//! of a file that is written over (ext2/3/4, XFS, tmpfs), so that writing over the old text
-//! cannot fail halfway for want of space as on a copy-on-write file system, and the new text
-//! stays within the process's file size limit.
-bool may_write_over(int fd, off_t new_size)
+//! True when the file system of `path` keeps the blocks of a file that is written over (ext2/3/4,
+//! XFS, tmpfs): writing over the old text cannot fail halfway there for want of space, as it
+//! can on a copy-on-write file system.
+bool writes_over_in_place(const std::string& path)
 {
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 ||
-        (limit.rlim_cur != RLIM_INFINITY && static_cast<rlim_t>(new_size) > limit.rlim_cur))
-        return false;
 #if defined(__linux__)
     struct statfs info;
-    if (fstatfs(fd, &info) != 0) return false;
+    if (::statfs(path.c_str(), &info) != 0) return false;
     constexpr long kExt = 0xEF53, kXfs = 0x58465342, kTmpfs = 0x01021994;
     const long type = static_cast<long>(info.f_type);
     return type == kExt || type == kXfs || type == kTmpfs;
 #else
-    (void)fd;
+    (void)path;
     return false;
 #endif
+}
+
+//! True when a file of `size` bytes is within the process's file size limit.
+bool within_size_limit(off_t size)
+{
+    struct rlimit limit;
+    return getrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY || static_cast<rlim_t>(size) <= limit.rlim_cur);
 }
 
 }  // namespace
@@ -167,7 +170,8 @@ void ResultFile::open()
     }
     // A plain file of one name is rewritten in place (see the class).
     struct stat link;
-    if (::lstat(name_.c_str(), &link) == 0 && S_ISREG(link.st_mode) && link.st_nlink == 1) {
+    if (::lstat(name_.c_str(), &link) == 0 && S_ISREG(link.st_mode) && link.st_nlink == 1 &&
+        writes_over_in_place(name_)) {
         in_place_ = true;
         out_ = &held_out_;
         return;
@@ -216,7 +220,7 @@ bool ResultFile::rewrite_in_place()
     }
     const off_t old_size = st.st_size;
     const off_t new_size = static_cast<off_t>(held_.size());
-    if (!may_write_over(fd, new_size)) {
+    if (!within_size_limit(new_size)) {
         ::close(fd);
         return false;
     }
@@ -225,7 +229,7 @@ bool ResultFile::rewrite_in_place()
 #if defined(__linux__)
     const bool room = new_size <= old_size || ::fallocate(fd, 0, old_size, new_size - old_size) == 0;
 #else
-    const bool room = false;  // not reached: may_write_over is false
+    const bool room = false;  // not reached: nothing is written over in place elsewhere
 #endif
     if (!room) {
         if (::ftruncate(fd, old_size) != 0) {

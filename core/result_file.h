@@ -30,6 +30,7 @@ protected:
     std::streamsize xsputn(const char* s, std::streamsize n) override;
 
 private:
+    void next_block();
     std::vector<std::unique_ptr<char[]>> blocks_;
 };
 
