@@ -61,9 +61,10 @@ public:
     std::ostream& stream() { return *out_; }
     //! True while every write so far has succeeded.
     bool good() const { return out_->good(); }
-    //! Puts the lines into NAME and lets go of the memory that held them. Throws OutputError when a write failed (a full disk) or the
-    //! file cannot be replaced; the previous NAME is then kept, save for an input/output fault
-    //! in the middle of rewriting it in place, which the message says.
+    //! Puts the lines into NAME and lets go of the memory that held them. Throws OutputError
+    //! when a write failed (a full disk) or the file cannot be replaced; the previous NAME is
+    //! then kept, save for an input/output fault in the middle of rewriting it in place, which
+    //! the message says.
     void commit();
     //! Drops what was written; NAME is left untouched. Safe to call more than once.
     void abandon() noexcept;
