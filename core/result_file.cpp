@@ -193,7 +193,7 @@ void ResultFile::commit()
     if (in_place_) {
         in_place_ = false;
         if (!held_out_.good())
-            throw OutputError(name_, "the report did not fit in memory; the previous " + name_ +
+            throw OutputError(name_, "the text did not fit in memory; the previous " + name_ +
                                          " is kept");
         if (rewrite_in_place()) {
             held_.clear();
